@@ -1,0 +1,88 @@
+#include "Logger.h"
+
+#include <filesystem>
+#include <locale>
+
+#include "LogPlatform.h"
+
+namespace {
+constexpr const char* markerLiteral = "/qortavronotify";
+}
+
+Logger& Logger::instance() {
+    static Logger single;
+    return single;
+}
+
+Logger& processLogger = Logger::instance();
+
+Logger::Logger() {
+    fileStream.imbue(std::locale::classic());
+    // Logging is a diagnostic aid: nothing that goes wrong while deciding about it may stop the program.
+    try {
+        const std::string markerText =
+            logplatform::textFromPath(logplatform::temporaryDirectory()) + markerLiteral;
+        std::filesystem::path marker;
+        if (!logplatform::markerPathFromText(markerText, marker) || !logplatform::markerPresent(marker)) {
+            return;
+        }
+        // Set before the banner, which is written through the same gate as every other record.
+        enabled = true;
+        folderPath = logplatform::textFromPath(marker);
+        logMessage(makeLogPrefix(), programLogIdentity.bannerLine, programLogIdentity.bannerText);
+    } catch (...) {
+    }
+}
+
+Logger::~Logger() {
+    if (fileStream.is_open()) {
+        fileStream.close();
+    }
+}
+
+std::string Logger::logFilePath() const {
+    return folderPath + programLogIdentity.logFileLiteral;
+}
+
+template <typename WriteTail>
+void Logger::writeRecord(const std::string& prefix, std::int32_t line, const char* message,
+                         WriteTail writeTail) {
+    if (!enabled) {
+        return;
+    }
+    const std::lock_guard<std::mutex> hold(writeLock);
+    if (!fileStream.is_open()) {
+        std::filesystem::path path;
+        if (!logplatform::openPathFromText(logFilePath(), path)) {
+            return;
+        }
+        fileStream.open(path, std::ios::out | std::ios::app);
+        if (!fileStream.is_open()) {
+            return;
+        }
+    }
+    fileStream << prefix << '[' << line << "] " << message;
+    writeTail(fileStream);
+    fileStream << '\n';
+    fileStream.flush();
+    fileStream.close();
+}
+
+void Logger::logMessage(std::string prefix, std::int32_t line, const char* message) {
+    writeRecord(prefix, line, message, [](std::ostream&) {});
+}
+
+void Logger::logNameId(std::string prefix, std::int32_t line, const char* message, std::string name,
+                       std::string id) {
+    writeRecord(prefix, line, message, [&](std::ostream& out) { out << name << " ID:" << id; });
+}
+
+void Logger::logError(std::string prefix, std::int32_t line, const char* message, std::int32_t code) {
+    writeRecord(prefix, line, message, [&](std::ostream& out) { out << code; });
+}
+
+void Logger::logStatus(std::string prefix, std::int32_t line, const char* message, std::int32_t status,
+                       std::int32_t errorCode) {
+    writeRecord(prefix, line, message,
+                [&](std::ostream& out) { out << status << ", ErrorCode:" << errorCode; });
+}

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "ScratchDirectory.h"
+
+namespace {
+
+const std::string banner = "[7] ***** LogDriver Logs *****";
+
+// Each test gets a temporary directory of its own, and a separate folder for the driver's output.
+class LoggerProcess : public testing::Test {
+  protected:
+    explicit LoggerProcess(const std::string& temporaryStem = "logger") : temporary(temporaryStem) {}
+
+    ChildRun runDriver(const std::vector<std::string>& records) {
+        return runChild(siblingProgram("logdriver"), records, temporary.path(), output.path());
+    }
+    std::filesystem::path marker() const { return temporary.path() / "qortavronotify"; }
+    std::filesystem::path logFile() const { return marker() / "LogDriver.txt"; }
+    void createMarkerFolder() const { std::filesystem::create_directory(marker()); }
+
+    // The log's lines with their time prefixes checked and taken off.
+    std::vector<std::string> loggedLines() const {
+        static const std::regex prefix(
+            R"(^\[ *[0-9]+\] [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} )");
+        const std::string text = readFile(logFile());
+        std::vector<std::string> lines;
+        const std::string newline = platformNewline;
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find(newline, start)) != std::string::npos;
+             start = end + newline.size()) {
+            lines.push_back(text.substr(start, end - start));
+        }
+        EXPECT_EQ(start, text.size()) << "the log does not end with a line end";
+        for (std::string& line : lines) {
+            std::smatch found;
+            if (std::regex_search(line, found, prefix)) {
+                line = line.substr(static_cast<std::size_t>(found.length(0)));
+            } else {
+                line = "<no prefix> " + line;
+            }
+        }
+        return lines;
+    }
+
+    ScratchDirectory temporary;
+    ScratchDirectory output{"output"};
+};
+
+TEST_F(LoggerProcess, WithoutMarkerCreatesNothing) {
+    const ChildRun run = runDriver({"m|1|hello", "e|2|ERROR: x:|5"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_TRUE(std::filesystem::is_empty(temporary.path()));
+}
+
+TEST_F(LoggerProcess, MarkerIsAPlainFileSoNothingIsWrittenOrShown) {
+    writeFile(marker(), "not a folder");
+    const ChildRun run = runDriver({"m|1|hello"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(readFile(marker()), "not a folder");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temporary.path()), {}), 1);
+}
+
+TEST_F(LoggerProcess, BannerOpensEachRunAndLaterRunsAppend) {
+    createMarkerFolder();
+    ASSERT_EQ(runDriver({"m|1|first run"}).exitCode, 0);
+    ASSERT_EQ(runDriver({"m|2|second run"}).exitCode, 0);
+    EXPECT_EQ(loggedLines(), (std::vector<std::string>{banner, "[1] first run", banner, "[2] second run"}));
+}
+
+TEST_F(LoggerProcess, EveryRecordKindIsWrittenByteForByte) {
+    createMarkerFolder();
+    const ChildRun run = runDriver({
+        "m|163|Initial default audio devices:",
+        "n|177|Speaker(eConsole) Name:|Speakers (USB Audio)|{0.0.0.00000000}.{5b8f3a41}",
+        "n|199|Speaker(eCommunications) Name:||",
+        "e|276|ERROR: speaker(eConsole) reset failed, error:|-2147024891",
+        "s|21|DBT_DEVNODES_CHANGED Status:|-1|5",
+        "s|39|AM_KSCATEGORY_CAPTURE Status:|1|1159",
+        "e|-2147483648|lowest line:|2147483647",
+        "n|119|Default mic changed, Name:|Line\\nBreak|id",
+    });
+    ASSERT_EQ(run.exitCode, 0);
+    EXPECT_EQ(loggedLines(),
+              (std::vector<std::string>{
+                  banner,
+                  "[163] Initial default audio devices:",
+                  "[177] Speaker(eConsole) Name:Speakers (USB Audio) ID:{0.0.0.00000000}.{5b8f3a41}",
+                  "[199] Speaker(eCommunications) Name: ID:",
+                  "[276] ERROR: speaker(eConsole) reset failed, error:-2147024891",
+                  "[21] DBT_DEVNODES_CHANGED Status:-1, ErrorCode:5",
+                  "[39] AM_KSCATEGORY_CAPTURE Status:1, ErrorCode:1159",
+                  "[-2147483648] lowest line:2147483647",
+                  "[119] Default mic changed, Name:Line",
+                  "<no prefix> Break ID:id",
+              }));
+}
+
+TEST_F(LoggerProcess, LogRemovedBetweenRecordsIsCreatedAgainWithoutBanner) {
+    createMarkerFolder();
+    ASSERT_EQ(runDriver({"m|1|first", "remove-log", "m|2|second"}).exitCode, 0);
+    EXPECT_EQ(loggedLines(), (std::vector<std::string>{"[2] second"}));
+}
+
+TEST_F(LoggerProcess, LogPathJoinsTheReportedTemporaryDirectoryAsText) {
+    createMarkerFolder();
+    const ChildRun run = runDriver({"print-log-path"});
+#ifdef _WIN32
+    // The platform reports the folder with a trailing backslash; the marker's slash becomes a second one,
+    // and the log file's slash stays as it is.
+    const std::string expected =
+        temporary.path().string() + "\\\\qortavronotify/LogDriver.txt" + platformNewline;
+#else
+    const std::string expected =
+        temporary.path().string() + "/qortavronotify/LogDriver.txt" + platformNewline;
+#endif
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(loggedLines(), (std::vector<std::string>{banner}));
+}
+
+class LoggerProcessUnderNonAsciiFolder : public LoggerProcess {
+  protected:
+    LoggerProcessUnderNonAsciiFolder() : LoggerProcess("Jos\xC3\xA9-\xE6\x97\xA5") {}
+};
+
+TEST_F(LoggerProcessUnderNonAsciiFolder, StillLogs) {
+    createMarkerFolder();
+    ASSERT_EQ(runDriver({"m|3|written"}).exitCode, 0);
+    EXPECT_EQ(loggedLines(), (std::vector<std::string>{banner, "[3] written"}));
+}
+
+}  // namespace
