@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "LogFile.h"
 #include "ScratchDirectory.h"
 
 namespace {
@@ -23,29 +23,7 @@ class LoggerProcess : public testing::Test {
     std::filesystem::path logFile() const { return marker() / "LogDriver.txt"; }
     void createMarkerFolder() const { std::filesystem::create_directory(marker()); }
 
-    // The log's lines with their time prefixes checked and taken off.
-    std::vector<std::string> loggedLines() const {
-        static const std::regex prefix(
-            R"(^\[ *[0-9]+\] [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2}\.[0-9]{3} )");
-        const std::string text = readFile(logFile());
-        std::vector<std::string> lines;
-        const std::string newline = platformNewline;
-        std::size_t start = 0;
-        for (std::size_t end; (end = text.find(newline, start)) != std::string::npos;
-             start = end + newline.size()) {
-            lines.push_back(text.substr(start, end - start));
-        }
-        EXPECT_EQ(start, text.size()) << "the log does not end with a line end";
-        for (std::string& line : lines) {
-            std::smatch found;
-            if (std::regex_search(line, found, prefix)) {
-                line = line.substr(static_cast<std::size_t>(found.length(0)));
-            } else {
-                line = "<no prefix> " + line;
-            }
-        }
-        return lines;
-    }
+    std::vector<std::string> loggedLines() const { return logRecords(logFile()); }
 
     ScratchDirectory temporary;
     ScratchDirectory output{"output"};
