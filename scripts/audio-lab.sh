@@ -1,0 +1,90 @@
+# A small audio lab for Kestrane.exe under Wine, sourced by the end-to-end test and the demo: PulseAudio on
+# a socket of its own with two null sinks and two null sources, a Wine prefix that sees them with fixed
+# endpoint ids, and a stand-in COM server for the policy-configuration class that Wine lacks.
+#   source scripts/audio-lab.sh; audio_lab_start BIN_DIR WORK_DIR
+
+lab_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+
+speakers_a='{0.0.0.00000000}.{11111111-1111-1111-1111-111111111111}'
+headset_b='{0.0.0.00000000}.{22222222-2222-2222-2222-222222222222}'
+mic_a='{0.0.1.00000000}.{33333333-3333-3333-3333-333333333333}'
+mic_b='{0.0.1.00000000}.{44444444-4444-4444-4444-444444444444}'
+pulse_key='HKCU\Software\Wine\Drivers\winepulse.drv'
+policy_class_key='HKLM\Software\Classes\CLSID\{870AF99C-171D-4F9E-AF0D-E63DF40C2BC9}'
+
+reg() { wine reg "$@" </dev/null >/dev/null 2>&1; }
+
+audio_lab_stop() {
+    wineserver -k >/dev/null 2>&1 || true
+    pactl exit >/dev/null 2>&1 || true
+}
+
+audio_lab_start() {
+    bin=$(cd "$1" && pwd)
+    rm -rf "$2"
+    mkdir -p "$2"
+    work=$(cd "$2" && pwd)
+    export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
+    export XDG_RUNTIME_DIR=$work/pulse
+    export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    trap audio_lab_stop EXIT
+
+    pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n --use-pid-file=yes \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/pulse/native" 2>/dev/null
+    for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+    pactl load-module module-null-sink sink_name=speakers_a "sink_properties=\"device.description='Speakers A'\"" >/dev/null
+    pactl load-module module-null-sink sink_name=headset_b "sink_properties=\"device.description='Headset B'\"" >/dev/null
+    pactl load-module module-null-source source_name=mic_a "description='Mic A'" >/dev/null
+    pactl load-module module-null-source source_name=mic_b "description='Mic B'" >/dev/null
+
+    "$lab_scripts/wine-prefix"
+    # Fixed device GUIDs, written before Wine first sees the devices, make the endpoint ids known.
+    reg add "$pulse_key\\devices\\0,speakers_a" /v guid /t REG_BINARY /d 11111111111111111111111111111111 /f
+    reg add "$pulse_key\\devices\\0,headset_b" /v guid /t REG_BINARY /d 22222222222222222222222222222222 /f
+    reg add "$pulse_key\\devices\\1,mic_a" /v guid /t REG_BINARY /d 33333333333333333333333333333333 /f
+    reg add "$pulse_key\\devices\\1,mic_b" /v guid /t REG_BINARY /d 44444444444444444444444444444444 /f
+
+    local temp
+    temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')")
+    mkdir -p "$temp/qortavronotify"
+    log=$temp/qortavronotify/Kestraner.txt
+    calls=$work/policy-calls.txt
+    POLICY_CALLS=$(winepath -w "$work")'\policy-calls.txt'
+    export POLICY_CALLS
+}
+
+set_default() { reg add "$pulse_key" /v "$1" /d "$2" /f; }
+
+set_defaults() { # playback console+multimedia, playback communications, and the same for recording
+    set_default DefaultOutput "$1"
+    set_default DefaultVoiceOutput "$2"
+    set_default DefaultInput "$3"
+    set_default DefaultVoiceInput "$4"
+}
+
+register_policy_server() {
+    reg add "$policy_class_key\\InprocServer32" /ve /d "$(winepath -w "$bin/policyconfig_server.dll")" /f
+    reg add "$policy_class_key\\InprocServer32" /v ThreadingModel /d Both /f
+}
+
+unregister_policy_server() { reg delete "$policy_class_key" /f; }
+
+# Runs Kestrane.exe as an installer would; its console goes to $work/console.txt. With endpoint ids given,
+# the communications default of playback (and of recording) is switched to them once the snapshot is in
+# the log, during the settle wait. Sets exit_code and elapsed (ms).
+run_kestrane() {
+    local takeover_speaker=${1:-} takeover_mic=${2:-} started program
+    rm -f "$log" "$calls" "$work/console.txt"
+    started=$(date +%s%N)
+    wine "$bin/Kestrane.exe" >"$work/console.txt" </dev/null 2>"$work/stderr.txt" &
+    program=$!
+    if [ -n "$takeover_speaker" ]; then
+        for _ in $(seq 200); do grep -q '\[232\]' "$log" 2>/dev/null && break; sleep 0.05; done
+        set_default DefaultVoiceOutput "$takeover_speaker"
+        [ -z "$takeover_mic" ] || set_default DefaultVoiceInput "$takeover_mic"
+    fi
+    exit_code=0
+    wait "$program" || exit_code=$?
+    elapsed=$((($(date +%s%N) - started) / 1000000))
+}
