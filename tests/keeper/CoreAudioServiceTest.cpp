@@ -1,0 +1,154 @@
+// The Windows service against hand-made COM objects: which results count, and that every reference it
+// takes is given back, on the failing paths too.
+#include <gtest/gtest.h>
+#include <mmdeviceapi.h>
+#include <propsys.h>
+#include <windows.h>
+
+#include <cstring>
+#include <cwchar>
+#include <stdexcept>
+
+#include "AudioEndpointService.h"
+
+namespace keeper {
+namespace {
+
+template <typename Interface>
+class Counted : public Interface {
+  public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--references); }
+    long references = 1;  // the test's own
+};
+
+LPWSTR taskCopy(const wchar_t* text) {
+    const std::size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<LPWSTR>(::CoTaskMemAlloc(bytes));
+    std::memcpy(copy, text, bytes);
+    return copy;
+}
+
+class FakeStore : public Counted<IPropertyStore> {
+  public:
+    HRESULT STDMETHODCALLTYPE GetCount(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetAt(DWORD, PROPERTYKEY*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override {
+        askedForFriendlyName = key.pid == 14 && key.fmtid.Data1 == 0xA45C254E;
+        if (name != nullptr) {
+            value->vt = VT_LPWSTR;
+            value->pwszVal = taskCopy(name);
+        } else {
+            value->vt = VT_UI4;
+            value->ulVal = 7;
+        }
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY, REFPROPVARIANT) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Commit() override { return E_NOTIMPL; }
+
+    HRESULT result = S_OK;
+    const wchar_t* name = L"Speakers";  // null: the value is a number
+    bool askedForFriendlyName = false;
+};
+
+class FakeDevice : public Counted<IMMDevice> {
+  public:
+    HRESULT STDMETHODCALLTYPE Activate(REFIID, DWORD, PROPVARIANT*, void**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OpenPropertyStore(DWORD access, IPropertyStore** out) override {
+        openedForReading = access == STGM_READ;
+        if (FAILED(storeResult)) {
+            *out = nullptr;
+            return storeResult;
+        }
+        store.AddRef();
+        *out = &store;
+        return storeResult;
+    }
+    HRESULT STDMETHODCALLTYPE GetId(LPWSTR* out) override {
+        *out = idResult == S_OK ? taskCopy(L"{0.0.0.00000000}.{Ab-\u00e9}") : nullptr;
+        return idResult;
+    }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD*) override { return E_NOTIMPL; }
+
+    FakeStore store;
+    HRESULT storeResult = S_OK;
+    HRESULT idResult = S_OK;
+    bool openedForReading = false;
+};
+
+class CoreAudioService : public testing::Test {
+  protected:
+    std::string friendlyName() {
+        return platformAudioEndpointService().getFriendlyName(EndpointHandle{&device});
+    }
+    void TearDown() override {
+        EXPECT_EQ(device.references, 1) << "device reference not given back";
+        EXPECT_EQ(device.store.references, 1) << "property store not released";
+    }
+    FakeDevice device;
+};
+
+TEST_F(CoreAudioService, FriendlyNameIsReadFromTheStoreOpenedForReading) {
+    EXPECT_EQ(friendlyName(), "Speakers");
+    EXPECT_TRUE(device.openedForReading);
+    EXPECT_TRUE(device.store.askedForFriendlyName);
+}
+
+TEST_F(CoreAudioService, EmptyFriendlyNameIsEmptyText) {
+    device.store.name = L"";
+    EXPECT_EQ(friendlyName(), "");
+}
+
+struct UnreadableName {
+    const char* name;
+    HRESULT storeResult;
+    HRESULT valueResult;
+    const wchar_t* value;
+};
+
+class CoreAudioServiceUnreadableName : public CoreAudioService,
+                                       public testing::WithParamInterface<UnreadableName> {};
+
+TEST_P(CoreAudioServiceUnreadableName, GivesNull) {
+    device.storeResult = GetParam().storeResult;
+    device.store.result = GetParam().valueResult;
+    device.store.name = GetParam().value;
+    EXPECT_EQ(friendlyName(), "null");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CoreAudioServiceUnreadableName,
+    testing::Values(UnreadableName{"StoreNotOpened", E_ACCESSDENIED, S_OK, L"Speakers"},
+                    UnreadableName{"StoreOpenedWithSuccessCodeOtherThanOk", S_FALSE, S_OK, L"Speakers"},
+                    UnreadableName{"ValueNotRead", S_OK, E_FAIL, L"Speakers"},
+                    UnreadableName{"ValueReadWithSuccessCodeOtherThanOk", S_OK, S_FALSE, L"Speakers"},
+                    UnreadableName{"ValueIsNotAString", S_OK, S_OK, nullptr}),
+    [](const testing::TestParamInfo<UnreadableName>& tested) { return tested.param.name; });
+
+TEST_F(CoreAudioService, NameThatIsNotUtf16RaisesAndStillReleasesTheStore) {
+    device.store.name = L"Broken\xD800";
+    EXPECT_THROW(friendlyName(), std::range_error);
+}
+
+TEST_F(CoreAudioService, AbsentEndpointHasNoName) {
+    EXPECT_EQ(platformAudioEndpointService().getFriendlyName(EndpointHandle{}), "null");
+}
+
+TEST_F(CoreAudioService, IdentifierIsTheDevicesUnitForUnit) {
+    const auto id = platformAudioEndpointService().getEndpointId(EndpointHandle{&device});
+    ASSERT_TRUE(id.has_value());
+    EXPECT_EQ(*id, u"{0.0.0.00000000}.{Ab-\u00e9}");
+}
+
+TEST_F(CoreAudioService, IdentifierIsAbsentWhenTheDeviceGivesNone) {
+    device.idResult = E_OUTOFMEMORY;
+    EXPECT_FALSE(platformAudioEndpointService().getEndpointId(EndpointHandle{&device}).has_value());
+}
+
+}  // namespace
+}  // namespace keeper
