@@ -48,6 +48,6 @@ TEST_P(ProgramResources, VersionResourceNamesTheProgram) {
     EXPECT_NE(version.find(utf16), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, ProgramResources, testing::Values("Kestrane"));
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramResources, testing::Values("Kestrane", "Halvicor"));
 
 }  // namespace

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Halvicor.exe 1 and 0 under Wine, logging on, with a hidden top-level window of another process listening.
+#   notifier-end-to-end.sh BIN_DIR WORK_DIR
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+rm -rf "$2" && mkdir -p "$2"
+work=$(cd "$2" && pwd)
+scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+"$scripts/wine-prefix"
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')")
+mkdir -p "$temp/qortavronotify"
+log=$temp/qortavronotify/Halvicor.txt
+heard=$work/heard.txt
+
+wine "$bin/listener.exe" "$(winepath -w "$heard")" 20 </dev/null >/dev/null 2>&1 &
+listener=$!
+for _ in $(seq 100); do grep -q ready "$heard" 2>/dev/null && break; sleep 0.1; done
+grep -q ready "$heard" 2>/dev/null || fail "the listener did not start"
+
+for argument in 1 0; do
+    set +e
+    wine "$bin/Halvicor.exe" "$argument" </dev/null >"$work/console.txt" 2>&1
+    code=$?
+    set -e
+    [ "$code" -eq 1 ] || fail "Halvicor.exe $argument exited with $code"
+    [ ! -s "$work/console.txt" ] || fail "Halvicor.exe $argument wrote to the console"
+done
+sleep 0.5
+kill "$listener" 2>/dev/null || true
+
+# Wine delivers a broadcast without BSF_QUERY only when lParam is not a pointer: the node change reaches
+# the window, each record-carrying broadcast is refused per window with ERROR_MESSAGE_SYNC_ONLY (1159)
+# while the call still reports 1. On Windows the records are sent, and reach the window too.
+printf 'ready\nwParam=0x7 lParam=0\nwParam=0x7 lParam=0\n' >"$work/heard.expected"
+tr -d '\r' <"$heard" >"$work/heard.actual"
+diff -u "$work/heard.expected" "$work/heard.actual" || fail "what the listener heard"
+cat >"$work/log.expected" <<'RECORDS'
+[55] ***** QORTavroNotifier Logs *****
+[64] Broadcasting on device addition
+[21] DBT_DEVNODES_CHANGED Status:1, ErrorCode:0
+[39] AM_KSCATEGORY_CAPTURE Status:1, ErrorCode:1159
+[52] AM_KSCATEGORY_VIDEO Status:1, ErrorCode:1159
+[55] ***** QORTavroNotifier Logs *****
+[68] Broadcasting on device removal
+[21] DBT_DEVNODES_CHANGED Status:1, ErrorCode:0
+[39] AM_KSCATEGORY_CAPTURE Status:1, ErrorCode:1159
+[52] AM_KSCATEGORY_VIDEO Status:1, ErrorCode:1159
+RECORDS
+sed -e 's/\r$//' -e 's/^\[ *[0-9]*\] [0-9-]* [0-9:.]* //' "$log" >"$work/log.actual"
+diff -u "$work/log.expected" "$work/log.actual" || fail "the log"
+echo "log ($log):"
+cat "$log"
+[ "$failures" -eq 0 ] && echo "all checks passed" || { echo "$failures failure(s)"; exit 1; }
