@@ -50,6 +50,10 @@ bool unitsFromText(const std::string& text, std::wstring& units) {
 
 }  // namespace
 
+std::filesystem::path temporaryDirectory() {
+    return std::filesystem::temp_directory_path();
+}
+
 std::string textFromPath(const std::filesystem::path& path) {
     std::string text;
     for (const wchar_t unit : path.native()) {

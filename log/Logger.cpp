@@ -23,7 +23,7 @@ Logger::Logger() {
         const std::string markerText =
             logplatform::textFromPath(logplatform::temporaryDirectory()) + markerLiteral;
         std::filesystem::path marker;
-        if (!logplatform::markerPathFromText(markerText, marker) || !logplatform::markerPresent(marker)) {
+        if (!logplatform::markerPathFromText(markerText, marker) || !logplatform::markerCounts(marker)) {
             return;
         }
         // Set before the banner, which is written through the same gate as every other record.
@@ -56,7 +56,7 @@ void Logger::writeRecord(const std::string& prefix, std::int32_t line, const cha
         if (!logplatform::openPathFromText(logFilePath(), path)) {
             return;
         }
-        fileStream.open(path, std::ios::out | std::ios::app);
+        fileStream.open(path);
         if (!fileStream.is_open()) {
             return;
         }

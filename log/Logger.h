@@ -1,10 +1,10 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <mutex>
 #include <string>
 
+#include "LogFileStream.h"
 #include "LogIdentity.h"
 #include "LogPrefix.h"
 
@@ -34,7 +34,7 @@ class Logger {
     template <typename WriteTail>
     void writeRecord(const std::string& prefix, std::int32_t line, const char* message, WriteTail writeTail);
 
-    std::ofstream fileStream;
+    LogFileStream fileStream;
     std::mutex writeLock;
     std::string folderPath;
     bool enabled = false;

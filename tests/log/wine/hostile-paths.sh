@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# The Windows build under Wine with links and a foreign marker planted where the log goes. Wine shows the
+# prefix's Unix links and owners through the Windows API: a linked folder as a reparse point, a linked file
+# only in its final path, a file of another Unix user as owned by another account.
+#   hostile-paths.sh BIN_DIR WORK_DIR
+set -euo pipefail
+bin=$(cd "$1" && pwd)
+rm -rf "$2" && mkdir -p "$2"
+work=$(cd "$2" && pwd)
+scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
+export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+"$scripts/wine-prefix"
+temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')")
+marker=$temp/qortavronotify
+outside=$work/outside
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+state() { if [ -d "$1" ]; then ls -A "$1"; elif [ -e "$1" ]; then md5sum <"$1"; stat -c %Y.%y "$1"; else echo absent; fi; }
+fresh() { rm -rf "$marker" "$outside"; mkdir -p "$outside"; echo "precious bytes" >"$outside/victim.txt"; }
+run_driver() {
+    local code=0
+    wine "$bin/logdriver.exe" "m|1|planted" "e|2|ERROR: again:|5" </dev/null >"$work/out.txt" 2>&1 || code=$?
+    [ "$code" -eq 0 ] || fail "$1: the driver exited with $code"
+    [ ! -s "$work/out.txt" ] || fail "$1: the driver wrote to the console"
+}
+expect_untouched() { # case, victim, planting command...
+    local name=$1 victim=$2 before failed_before=$failures
+    shift 2
+    fresh
+    "$@"
+    before=$(state "$victim")
+    run_driver "$name"
+    [ "$(state "$victim")" = "$before" ] || fail "$name: $victim was changed"
+    [ "$failures" -ne "$failed_before" ] || echo "ok: $name"
+}
+
+expect_untouched "marker is a link to a real folder" "$outside" ln -s "$outside" "$marker"
+expect_untouched "log file is a link to a file outside" "$outside/victim.txt" \
+    eval 'mkdir "$marker" && ln -s "$outside/victim.txt" "$marker/LogDriver.txt"'
+expect_untouched "log file is a dangling link" "$outside/created.txt" \
+    eval 'mkdir "$marker" && ln -s "$outside/created.txt" "$marker/LogDriver.txt"'
+expect_untouched "log file has a second hard link" "$outside/victim.txt" \
+    eval 'mkdir "$marker" && ln "$outside/victim.txt" "$marker/LogDriver.txt"'
+if [ "$(id -u)" -eq 0 ]; then
+    expect_untouched "marker belongs to another user" "$marker" eval 'mkdir "$marker" && chown 65534:65534 "$marker"'
+else
+    echo "skipped: marker belongs to another user (needs root)"
+fi
+
+# And an ordinary marker of the user's own still logs, so the cases above were not quiet for another reason.
+fresh
+mkdir "$marker"
+run_driver "ordinary marker"
+grep -q '\[1\] planted' "$marker/LogDriver.txt" 2>/dev/null || fail "ordinary marker: nothing was logged"
+echo "ok: ordinary marker logs"
+[ "$failures" -eq 0 ] && echo "all cases passed" || { echo "$failures failure(s)"; exit 1; }
