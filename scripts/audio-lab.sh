@@ -3,7 +3,7 @@
 # endpoint ids, and a stand-in COM server for the policy-configuration class that Wine lacks.
 #   source scripts/audio-lab.sh; audio_lab_start BIN_DIR WORK_DIR
 
-lab_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/wine-scratch.sh"
 
 speakers_a='{0.0.0.00000000}.{11111111-1111-1111-1111-111111111111}'
 headset_b='{0.0.0.00000000}.{22222222-2222-2222-2222-222222222222}'
@@ -15,21 +15,18 @@ policy_class_key='HKLM\Software\Classes\CLSID\{870AF99C-171D-4F9E-AF0D-E63DF40C2
 reg() { wine reg "$@" </dev/null >/dev/null 2>&1; }
 
 audio_lab_stop() {
-    wineserver -k >/dev/null 2>&1 || true
+    wine_scratch_stop
     pactl exit >/dev/null 2>&1 || true
 }
 
 audio_lab_start() {
-    bin=$(cd "$1" && pwd)
-    rm -rf "$2"
-    mkdir -p "$2"
-    work=$(cd "$2" && pwd)
-    export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
-    export XDG_RUNTIME_DIR=$work/pulse
-    export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
-    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+    # PulseAudio first: Wine's audio driver connects to it when the prefix starts.
     trap audio_lab_stop EXIT
-
+    rm -rf "$2"
+    mkdir -p "$2/pulse"
+    export XDG_RUNTIME_DIR=$(cd "$2" && pwd)/pulse
+    export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
+    chmod 700 "$XDG_RUNTIME_DIR"
     pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n --use-pid-file=yes \
         --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/pulse/native" 2>/dev/null
     for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
@@ -38,15 +35,14 @@ audio_lab_start() {
     pactl load-module module-null-source source_name=mic_a "description='Mic A'" >/dev/null
     pactl load-module module-null-source source_name=mic_b "description='Mic B'" >/dev/null
 
-    "$lab_scripts/wine-prefix"
+    wine_scratch_start "$1" "$2/wine"
+    trap audio_lab_stop EXIT
     # Fixed device GUIDs, written before Wine first sees the devices, make the endpoint ids known.
     reg add "$pulse_key\\devices\\0,speakers_a" /v guid /t REG_BINARY /d 11111111111111111111111111111111 /f
     reg add "$pulse_key\\devices\\0,headset_b" /v guid /t REG_BINARY /d 22222222222222222222222222222222 /f
     reg add "$pulse_key\\devices\\1,mic_a" /v guid /t REG_BINARY /d 33333333333333333333333333333333 /f
     reg add "$pulse_key\\devices\\1,mic_b" /v guid /t REG_BINARY /d 44444444444444444444444444444444 /f
 
-    local temp
-    temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')")
     mkdir -p "$temp/qortavronotify"
     log=$temp/qortavronotify/Kestraner.txt
     calls=$work/policy-calls.txt

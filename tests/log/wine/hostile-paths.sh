@@ -4,19 +4,11 @@
 # only in its final path, a file of another Unix user as owned by another account.
 #   hostile-paths.sh BIN_DIR WORK_DIR
 set -euo pipefail
-bin=$(cd "$1" && pwd)
-rm -rf "$2" && mkdir -p "$2"
-work=$(cd "$2" && pwd)
-scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-"$scripts/wine-prefix"
-temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')")
+source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-scratch.sh"
+wine_scratch_start "$1" "$2"
 marker=$temp/qortavronotify
 outside=$work/outside
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 state() { if [ -d "$1" ]; then ls -A "$1"; elif [ -e "$1" ]; then md5sum <"$1"; stat -c %Y.%y "$1"; else echo absent; fi; }
 fresh() { rm -rf "$marker" "$outside"; mkdir -p "$outside"; echo "precious bytes" >"$outside/victim.txt"; }
 run_driver() {

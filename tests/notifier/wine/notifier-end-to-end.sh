@@ -2,17 +2,8 @@
 # Halvicor.exe 1 and 0 under Wine, logging on, with a hidden top-level window of another process listening.
 #   notifier-end-to-end.sh BIN_DIR WORK_DIR
 set -euo pipefail
-bin=$(cd "$1" && pwd)
-rm -rf "$2" && mkdir -p "$2"
-work=$(cd "$2" && pwd)
-scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
-export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
-trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
-"$scripts/wine-prefix"
-
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')")
+source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-scratch.sh"
+wine_scratch_start "$1" "$2"
 mkdir -p "$temp/qortavronotify"
 log=$temp/qortavronotify/Halvicor.txt
 heard=$work/heard.txt
