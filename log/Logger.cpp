@@ -17,9 +17,9 @@ Logger& Logger::instance() {
 Logger& processLogger = Logger::instance();
 
 Logger::Logger() {
-    fileStream.imbue(std::locale::classic());
     // Logging is a diagnostic aid: nothing that goes wrong while deciding about it may stop the program.
     try {
+        fileStream.imbue(std::locale::classic());
         const std::string markerText =
             logplatform::textFromPath(logplatform::temporaryDirectory()) + markerLiteral;
         std::filesystem::path marker;
