@@ -12,7 +12,17 @@ mic_b='{0.0.1.00000000}.{44444444-4444-4444-4444-444444444444}'
 pulse_key='HKCU\Software\Wine\Drivers\winepulse.drv'
 policy_class_key='HKLM\Software\Classes\CLSID\{870AF99C-171D-4F9E-AF0D-E63DF40C2BC9}'
 
-reg() { wine reg "$@" </dev/null >/dev/null 2>&1; }
+# Wine's reg.exe now and then fails when the machine is busy; a registry change is set-up, not what is
+# tested, so it is tried again before the script gives up (showing what reg said).
+reg() {
+    for _ in 1 2 3; do
+        wine reg "$@" </dev/null >"$work/reg.out" 2>&1 && return 0
+        sleep 0.2
+    done
+    echo "wine reg $* failed three times:" >&2
+    cat "$work/reg.out" >&2
+    return 1
+}
 
 audio_lab_stop() {
     wine_scratch_stop

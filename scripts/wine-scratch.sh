@@ -5,6 +5,10 @@
 
 wine_scratch_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
+# A script that stops on an error says where, so a failure in CI can be read from its output.
+set -E
+trap 'echo "stopped (exit $?): $BASH_COMMAND, in ${FUNCNAME[*]:-the script} at lines ${BASH_LINENO[*]}" >&2' ERR
+
 wine_scratch_stop() { [ -z "${WINEPREFIX:-}" ] || wineserver -k >/dev/null 2>&1 || true; }
 
 wine_scratch_start() {
