@@ -23,12 +23,10 @@ Interface* objectOf(void* handleObject) {
     return static_cast<Interface*>(handleObject);
 }
 
-// A creation that claims success yet gives no object must not hand the keeper a null handle.
+// Gives the object to the keeper's handle on success. A call that claims success yet gives no object must
+// not hand the keeper a null handle.
 template <typename Interface, typename Handle>
-HResult createInstance(const CLSID& objectClass, const IID& interfaceId, Handle& handle) {
-    ComPtr<Interface> object;
-    HRESULT result = ::CoCreateInstance(objectClass, nullptr, allContexts, interfaceId,
-                                        reinterpret_cast<void**>(object.put()));
+HResult handOver(HRESULT result, ComPtr<Interface>& object, Handle& handle) {
     if (SUCCEEDED(result) && object.get() == nullptr) {
         result = E_POINTER;
     }
@@ -36,6 +34,14 @@ HResult createInstance(const CLSID& objectClass, const IID& interfaceId, Handle&
         handle.object = object.detach();
     }
     return result;
+}
+
+template <typename Interface, typename Handle>
+HResult createInstance(const CLSID& objectClass, const IID& interfaceId, Handle& handle) {
+    ComPtr<Interface> object;
+    const HRESULT result = ::CoCreateInstance(objectClass, nullptr, allContexts, interfaceId,
+                                              reinterpret_cast<void**>(object.put()));
+    return handOver(result, object, handle);
 }
 
 class CoreAudioEndpointService : public AudioEndpointService {
@@ -51,16 +57,10 @@ class CoreAudioEndpointService : public AudioEndpointService {
     HResult getDefaultEndpoint(EnumeratorHandle enumerator, EDataFlow flow, ERole role,
                                EndpointHandle& endpoint) override {
         ComPtr<IMMDevice> device;
-        HRESULT result = objectOf<IMMDeviceEnumerator>(enumerator.object)
-                             ->GetDefaultAudioEndpoint(static_cast<::EDataFlow>(flow),
-                                                       static_cast<::ERole>(role), device.put());
-        if (SUCCEEDED(result) && device.get() == nullptr) {
-            result = E_POINTER;
-        }
-        if (SUCCEEDED(result)) {
-            endpoint.object = device.detach();
-        }
-        return result;
+        const HRESULT result = objectOf<IMMDeviceEnumerator>(enumerator.object)
+                                   ->GetDefaultAudioEndpoint(static_cast<::EDataFlow>(flow),
+                                                             static_cast<::ERole>(role), device.put());
+        return handOver(result, device, endpoint);
     }
 
     std::optional<EndpointId> getEndpointId(EndpointHandle endpoint) override {

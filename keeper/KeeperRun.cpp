@@ -6,10 +6,11 @@
 
 namespace keeper {
 
-const char* const absentIdText = "<no id>";
-const char* const unconvertibleText = "<not valid UTF-16>";
-
 namespace {
+
+// Texts that stand in a record where the real value is missing or cannot be converted.
+constexpr const char* absentIdText = "<no id>";
+constexpr const char* unconvertibleText = "<not valid UTF-16>";
 
 constexpr std::uint32_t settleMilliseconds = 2000;
 constexpr std::uint32_t retryMilliseconds = 1000;

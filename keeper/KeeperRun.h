@@ -36,10 +36,6 @@ struct SavedDefaults {
     const std::optional<EndpointId>& of(EDataFlow flow, ERole role) const { return ids[flow][role]; }
 };
 
-// Texts that stand in a record where the real value is missing or cannot be converted.
-extern const char* const absentIdText;
-extern const char* const unconvertibleText;
-
 int runKeeper(KeeperContext& context);
 void recordInitialDefaults(KeeperContext& context, SavedDefaults& saved);
 bool checkTakeover(KeeperContext& context, const SavedDefaults& saved, EDataFlow flow);
