@@ -1,10 +1,11 @@
 #include "LogFileStream.h"
 
-bool LogFileBuffer::open(const std::filesystem::path& path) {
+bool LogFileBuffer::open(const std::filesystem::path& marker, const logplatform::MarkerIdentity& identity,
+                         const std::filesystem::path& fileName) {
     if (isOpen()) {
         return false;
     }
-    file = logplatform::openLogForAppend(path);
+    file = logplatform::openLogForAppend(marker, identity, fileName);
     return isOpen();
 }
 
@@ -49,8 +50,9 @@ bool LogFileBuffer::writePending() {
     return written;
 }
 
-void LogFileStream::open(const std::filesystem::path& path) {
-    if (buffer.open(path)) {
+void LogFileStream::open(const std::filesystem::path& marker, const logplatform::MarkerIdentity& identity,
+                         const std::filesystem::path& fileName) {
+    if (buffer.open(marker, identity, fileName)) {
         clear();
     } else {
         setstate(std::ios::failbit);

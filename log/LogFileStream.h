@@ -6,8 +6,9 @@
 
 #include "LogPlatform.h"
 
-// A stream buffer over a log file opened by the platform layer, so that opening refuses links in the same
-// step. What one record writes is collected and handed to the file on flush or close.
+// A stream buffer over a log file opened by the platform layer, so that opening checks the marker folder
+// and refuses links in the same step. What one record writes is collected and handed to the file on flush or
+// close.
 class LogFileBuffer : public std::streambuf {
   public:
     LogFileBuffer() = default;
@@ -15,7 +16,8 @@ class LogFileBuffer : public std::streambuf {
     LogFileBuffer(const LogFileBuffer&) = delete;
     LogFileBuffer& operator=(const LogFileBuffer&) = delete;
 
-    bool open(const std::filesystem::path& path);
+    bool open(const std::filesystem::path& marker, const logplatform::MarkerIdentity& identity,
+              const std::filesystem::path& fileName);
     bool isOpen() const { return file != logplatform::noLogFile; }
     // Writes what is pending and closes; false if either failed or nothing was open.
     bool close();
@@ -44,7 +46,8 @@ class LogFileStream : private detail::LogFileBufferHolder, public std::ostream {
   public:
     LogFileStream() : std::ostream(&buffer) {}
 
-    void open(const std::filesystem::path& path);
+    void open(const std::filesystem::path& marker, const logplatform::MarkerIdentity& identity,
+              const std::filesystem::path& fileName);
     bool is_open() const { return buffer.isOpen(); }
     void close();
 };

@@ -8,32 +8,71 @@
 #include "LogPlatform.h"
 
 namespace logplatform {
+namespace {
 
-std::filesystem::path temporaryDirectory() {
-    return std::filesystem::temp_directory_path();
+bool ownerIsTrusted(uid_t owner) {
+    // Read once: the programs never change their user, and every record asks.
+    static const uid_t self = ::geteuid();
+    return owner == self || owner == 0;
 }
 
-bool markerCounts(const std::filesystem::path& marker) {
-    struct stat status {};
-    if (::lstat(marker.c_str(), &status) != 0 || S_ISLNK(status.st_mode)) {
-        return false;
+// Closes a descriptor on every path out of the scope.
+class Descriptor {
+  public:
+    explicit Descriptor(int opened) : value(opened) {}
+    ~Descriptor() {
+        if (value >= 0) {
+            ::close(value);
+        }
     }
-    return status.st_uid == ::geteuid() || status.st_uid == 0;
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return value; }
+    int release() {
+        const int taken = value;
+        value = -1;
+        return taken;
+    }
+
+  private:
+    int value;
+};
+
+}  // namespace
+
+std::optional<std::filesystem::path> temporaryDirectory() {
+    std::error_code failure;
+    std::filesystem::path found = std::filesystem::temp_directory_path(failure);
+    if (failure) {
+        return std::nullopt;
+    }
+    return found;
 }
 
-LogFileHandle openLogForAppend(const std::filesystem::path& path) {
-    // O_NOFOLLOW refuses a link in the last place, O_NONBLOCK keeps a planted FIFO from blocking the open.
-    const int file = ::open(
-        path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
-    if (file < 0) {
-        return noLogFile;
-    }
+bool markerCounts(const std::filesystem::path& marker, MarkerIdentity&) {
     struct stat status {};
-    if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode) || status.st_nlink != 1) {
-        ::close(file);
+    return ::lstat(marker.c_str(), &status) == 0 && !S_ISLNK(status.st_mode) && ownerIsTrusted(status.st_uid);
+}
+
+LogFileHandle openLogForAppend(const std::filesystem::path& marker, const MarkerIdentity&,
+                               const std::filesystem::path& fileName) {
+    // The folder held open is the one checked and the one the file is made in, whatever its name leads to
+    // by then.
+    const Descriptor folder(::open(marker.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat status {};
+    if (folder.get() < 0 || ::fstat(folder.get(), &status) != 0 || !ownerIsTrusted(status.st_uid)) {
         return noLogFile;
     }
-    return file;
+    // O_NOFOLLOW refuses a link in the file's place, O_NONBLOCK keeps a planted FIFO from blocking the open.
+    Descriptor file(::openat(folder.get(), fileName.c_str(),
+                             O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
+                             0666));
+    if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_nlink != 1) {
+        return noLogFile;
+    }
+    return file.release();
 }
 
 bool appendToLog(LogFileHandle file, const char* bytes, std::size_t size) {

@@ -1,3 +1,5 @@
+#include "LogPlatformWindows.h"
+
 #include <windows.h>
 
 #include "LogPlatform.h"
@@ -48,10 +50,34 @@ bool unitsFromText(const std::string& text, std::wstring& units) {
     return true;
 }
 
+TemporaryPathQuery newerTemporaryPathQuery() {
+    const HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
+    const FARPROC found = kernel != nullptr ? ::GetProcAddress(kernel, "GetTempPath2W") : nullptr;
+    // Through the one function type that converts to any other without a warning.
+    return reinterpret_cast<TemporaryPathQuery>(reinterpret_cast<void (*)()>(found));
+}
+
 }  // namespace
 
-std::filesystem::path temporaryDirectory() {
-    return std::filesystem::temp_directory_path();
+std::optional<std::filesystem::path> temporaryDirectoryFrom(TemporaryPathQuery newer,
+                                                            TemporaryPathQuery older) {
+    const TemporaryPathQuery query = newer != nullptr ? newer : older;
+    // The longest answer either query gives is MAX_PATH + 1 units before its terminating zero.
+    wchar_t buffer[MAX_PATH + 2];
+    const DWORD length = query(MAX_PATH + 2, buffer);
+    if (length == 0 || length >= MAX_PATH + 2) {
+        return std::nullopt;
+    }
+    std::filesystem::path found(std::wstring(buffer, length));
+    std::error_code failure;
+    if (!std::filesystem::is_directory(found, failure)) {
+        return std::nullopt;
+    }
+    return found;
+}
+
+std::optional<std::filesystem::path> temporaryDirectory() {
+    return temporaryDirectoryFrom(newerTemporaryPathQuery(), ::GetTempPathW);
 }
 
 std::string textFromPath(const std::filesystem::path& path) {

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <locale>
+#include <optional>
 
 #include "LogPlatform.h"
 
@@ -20,10 +21,14 @@ Logger::Logger() {
     // Logging is a diagnostic aid: nothing that goes wrong while deciding about it may stop the program.
     try {
         fileStream.imbue(std::locale::classic());
-        const std::string markerText =
-            logplatform::textFromPath(logplatform::temporaryDirectory()) + markerLiteral;
+        const std::optional<std::filesystem::path> temporary = logplatform::temporaryDirectory();
+        if (!temporary) {
+            return;
+        }
+        const std::string markerText = logplatform::textFromPath(*temporary) + markerLiteral;
         std::filesystem::path marker;
-        if (!logplatform::markerPathFromText(markerText, marker) || !logplatform::markerCounts(marker)) {
+        if (!logplatform::markerPathFromText(markerText, marker) ||
+            !logplatform::markerCounts(marker, markerIdentity)) {
             return;
         }
         // Set before the banner, which is written through the same gate as every other record.
@@ -44,6 +49,10 @@ std::string Logger::logFilePath() const {
     return folderPath + programLogIdentity.logFileLiteral;
 }
 
+std::filesystem::path Logger::logFileName() {
+    return std::filesystem::path(programLogIdentity.logFileLiteral + 1);
+}
+
 template <typename WriteTail>
 void Logger::writeRecord(const std::string& prefix, std::int32_t line, const char* message,
                          WriteTail writeTail) {
@@ -52,11 +61,12 @@ void Logger::writeRecord(const std::string& prefix, std::int32_t line, const cha
     }
     const std::lock_guard<std::mutex> hold(writeLock);
     if (!fileStream.is_open()) {
-        std::filesystem::path path;
-        if (!logplatform::openPathFromText(logFilePath(), path)) {
+        std::filesystem::path marker;
+        if (!logplatform::openPathFromText(folderPath, marker)) {
             return;
         }
-        fileStream.open(path);
+        // The file is opened inside the folder checked for this record, by its name alone.
+        fileStream.open(marker, markerIdentity, logFileName());
         if (!fileStream.is_open()) {
             return;
         }

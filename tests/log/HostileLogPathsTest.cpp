@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <functional>
+#include <future>
 
 #include "LoggerProcessFixture.h"
 
@@ -91,6 +93,53 @@ INSTANTIATE_TEST_SUITE_P(
                                 return marker;
                             }}),
     [](const testing::TestParamInfo<Planted>& tested) { return tested.param.name; });
+
+// The driver runs while the test acts on the marker: each "pause" among the records waits for the next step.
+class LoggerProcessWithSteps : public LoggerProcess {
+  protected:
+    ChildRun runDriverWithSteps(std::vector<std::string> records,
+                                const std::vector<std::function<void()>>& steps) {
+        const std::filesystem::path signals = output.path() / "signals";
+        std::filesystem::create_directory(signals);
+        std::size_t pauses = 0;
+        for (std::string& record : records) {
+            if (record == "pause") {
+                record = "pause|" + signals.string() + "|" + std::to_string(++pauses);
+            }
+        }
+        std::future<ChildRun> run = std::async(std::launch::async, [&] { return runDriver(records); });
+        for (std::size_t step = 1; step <= steps.size(); ++step) {
+            const std::string name = std::to_string(step);
+            while (!std::filesystem::exists(signals / ("paused-" + name)) &&
+                   run.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+            }
+            steps[step - 1]();
+            writeFile(signals / ("resume-" + name), "");
+        }
+        return run.get();
+    }
+};
+
+TEST_F(LoggerProcessWithSteps, MarkerSwappedForALinkMidRunGetsNothingAndAMarkerMadeAgainLogsAgain) {
+    createMarkerFolder();
+    ScratchDirectory outside("outside");
+    const std::filesystem::path away = temporary.path() / "moved-away";
+    const ChildRun run = runDriverWithSteps(
+        {"m|1|before", "pause", "m|2|through the link", "e|3|ERROR: again:|5", "pause", "m|4|made again"},
+        {[&] {
+             std::filesystem::rename(marker(), away);
+             std::filesystem::create_directory_symlink(outside.path(), marker());
+         },
+         [&] {
+             std::filesystem::remove(marker());
+             std::filesystem::create_directory(marker());
+         }});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_TRUE(std::filesystem::is_empty(outside.path()));
+    EXPECT_EQ(logRecords(away / "LogDriver.txt"), (std::vector<std::string>{banner, "[1] before"}));
+    EXPECT_EQ(loggedLines(), (std::vector<std::string>{"[4] made again"}));
+}
 
 TEST_F(LoggerProcess, MarkerOfAnotherUserKeepsLoggingOff) {
     if (::geteuid() != 0) {

@@ -1,12 +1,16 @@
 // Writes the records named on its command line through the real logger, one argument a record:
 //   m|LINE|MESSAGE   n|LINE|MESSAGE|NAME|ID   e|LINE|MESSAGE|CODE   s|LINE|MESSAGE|STATUS|ERROR
 //   remove-log       print-log-path
+//   pause|DIR|N      makes DIR/paused-N, then waits until DIR/resume-N exists (the test acts meanwhile)
 // "\n" in a field stands for a line break.
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "LogPlatform.h"
@@ -35,6 +39,20 @@ std::int32_t number(const std::string& text) {
     return static_cast<std::int32_t>(std::stoll(text));
 }
 
+// False when the test did not answer in time, so a broken test ends instead of hanging.
+bool pauseForTest(const std::string& folder, const std::string& step) {
+    const std::filesystem::path signals = std::filesystem::u8path(folder);
+    std::ofstream(signals / ("paused-" + step)).close();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!std::filesystem::exists(signals / ("resume-" + step))) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,6 +66,11 @@ int main(int argc, char** argv) {
             std::error_code ignored;
             if (logplatform::openPathFromText(processLogger.logFilePath(), path)) {
                 std::filesystem::remove(path, ignored);
+            }
+        } else if (part[0] == "pause" && part.size() == 3) {
+            if (!pauseForTest(part[1], part[2])) {
+                std::cerr << "no resume-" << part[2] << " in time\n";
+                return 3;
             }
         } else if (part[0] == "m" && part.size() == 3) {
             processLogger.logMessage(makeLogPrefix(), number(part[1]), part[2].c_str());

@@ -41,6 +41,36 @@ else
     echo "skipped: marker belongs to another user (needs root)"
 fi
 
+# The marker swapped for a link while the driver runs, then made again as a folder of its own: the link's
+# target stays empty, and the records after the folder is back are written.
+fresh
+failed_before=$failures
+mkdir "$marker" "$work/signals" "$work/elsewhere"
+signals=$(winepath -w "$work/signals")
+wait_for() { for _ in $(seq 600); do [ -e "$1" ] && return 0; sleep 0.05; done; fail "$1 never appeared"; }
+code=0
+wine "$bin/logdriver.exe" "m|1|before" "pause|$signals|1" "m|2|through the link" "e|3|ERROR: again:|5" \
+    "pause|$signals|2" "m|4|made again" </dev/null >"$work/out.txt" 2>&1 &
+driver=$!
+wait_for "$work/signals/paused-1"
+mv "$marker" "$temp/moved-away"
+ln -s "$work/elsewhere" "$marker"
+touch "$work/signals/resume-1"
+wait_for "$work/signals/paused-2"
+rm "$marker"
+mkdir "$marker"
+touch "$work/signals/resume-2"
+wait "$driver" || code=$?
+[ "$code" -eq 0 ] && [ ! -s "$work/out.txt" ] || fail "marker swapped mid-run: exit $code, console: $(cat "$work/out.txt")"
+[ -z "$(ls -A "$work/elsewhere")" ] || fail "marker swapped mid-run: the link's target got $(ls -A "$work/elsewhere")"
+records() { sed -e 's/^\[ *[0-9]*\] [-0-9]* [:.0-9]* //' -e 's/\r$//' "$1" 2>/dev/null | tr '\n' '|'; }
+[ "$(records "$temp/moved-away/LogDriver.txt")" = "[7] ***** LogDriver Logs *****|[1] before|" ] ||
+    fail "marker swapped mid-run: the moved folder holds $(records "$temp/moved-away/LogDriver.txt")"
+[ "$(records "$marker/LogDriver.txt")" = "[4] made again|" ] ||
+    fail "marker made again: it holds $(records "$marker/LogDriver.txt")"
+rm -rf "$temp/moved-away"
+[ "$failures" -ne "$failed_before" ] || echo "ok: marker swapped for a link mid-run, then made again"
+
 # And an ordinary marker of the user's own still logs, so the cases above were not quiet for another reason.
 fresh
 mkdir "$marker"

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <optional>
+
+// The two decisions of the Windows platform layer that depend on what the system offers and who runs the
+// program, open to tests that put fakes in the system's place.
+namespace logplatform {
+
+// GetTempPathW, and GetTempPath2W where the system exports it.
+using TemporaryPathQuery = DWORD(WINAPI*)(DWORD bufferLength, LPWSTR buffer);
+
+// The temporary directory from the newer query where there is one, else from the older; none when the
+// answer is not a folder. The newer query gives the system account a folder of its own that only it and
+// the administrators can reach, and newer C++ runtimes prefer it too, so every toolchain's build looks for
+// the marker in the same place.
+std::optional<std::filesystem::path> temporaryDirectoryFrom(TemporaryPathQuery newer,
+                                                            TemporaryPathQuery older);
+
+// A marker owned by the token's own account, by the Administrators group or by the system account counts,
+// whether or not the token is elevated: no ordinary user can give a folder to the last two.
+bool ownerIsTrusted(PSID owner, HANDLE token);
+
+}  // namespace logplatform

@@ -1,0 +1,121 @@
+// Where the Windows build looks for the marker, and whose marker it trusts, with the system's answers
+// played by fakes.
+#include <gtest/gtest.h>
+#include <windows.h>
+// after windows.h, which it needs
+#include <sddl.h>
+
+#include <memory>
+#include <string>
+
+#include "LogPlatformWindows.h"
+#include "ScratchDirectory.h"
+
+namespace logplatform {
+namespace {
+
+std::wstring newerAnswer;
+std::wstring olderAnswer;
+
+DWORD answerWith(const std::wstring& answer, DWORD length, LPWSTR buffer) {
+    if (answer.size() + 1 > length) {
+        return static_cast<DWORD>(answer.size() + 1);
+    }
+    answer.copy(buffer, answer.size());
+    buffer[answer.size()] = L'\0';
+    return static_cast<DWORD>(answer.size());
+}
+DWORD WINAPI newerQuery(DWORD length, LPWSTR buffer) {
+    return answerWith(newerAnswer, length, buffer);
+}
+DWORD WINAPI olderQuery(DWORD length, LPWSTR buffer) {
+    return answerWith(olderAnswer, length, buffer);
+}
+
+class TemporaryDirectoryChoice : public testing::Test {
+  protected:
+    TemporaryDirectoryChoice() {
+        newerAnswer = newer.path().wstring() + L"\\";
+        olderAnswer = older.path().wstring() + L"\\";
+    }
+    ScratchDirectory newer{"newer"};
+    ScratchDirectory older{"older"};
+};
+
+TEST_F(TemporaryDirectoryChoice, TakesTheNewerQueryWhereTheSystemHasIt) {
+    EXPECT_EQ(temporaryDirectoryFrom(newerQuery, olderQuery), std::filesystem::path(newerAnswer));
+}
+
+TEST_F(TemporaryDirectoryChoice, FallsBackToTheOlderQueryWhereItDoesNot) {
+    EXPECT_EQ(temporaryDirectoryFrom(nullptr, olderQuery), std::filesystem::path(olderAnswer));
+}
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using OwnedHandle = std::unique_ptr<void, HandleCloser>;
+struct SidFreer {
+    void operator()(PSID sid) const { ::LocalFree(sid); }
+};
+using OwnedSid = std::unique_ptr<void, SidFreer>;
+
+// This process's token with the Administrators group made deny-only: the token of a run that is not
+// elevated.
+OwnedHandle notElevatedToken() {
+    HANDLE own = nullptr;
+    ::OpenProcessToken(::GetCurrentProcess(), TOKEN_ALL_ACCESS, &own);
+    const OwnedHandle ownToken(own);
+    unsigned char administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof(administrators);
+    ::CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size);
+    SID_AND_ATTRIBUTES denyOnly{administrators, 0};
+    HANDLE restricted = nullptr;
+    ::CreateRestrictedToken(own, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &restricted);
+    return OwnedHandle(restricted);
+}
+
+OwnedSid sidOf(const wchar_t* text) {
+    PSID sid = nullptr;
+    ::ConvertStringSidToSidW(text, &sid);
+    return OwnedSid(sid);
+}
+
+OwnedSid runningAccount(HANDLE token) {
+    alignas(TOKEN_USER) unsigned char buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD length = 0;
+    if (!::GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &length)) {
+        return nullptr;
+    }
+    const PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+    OwnedSid copy(::LocalAlloc(LPTR, ::GetLengthSid(user)));
+    ::CopySid(::GetLengthSid(user), copy.get(), user);
+    return copy;
+}
+
+struct OwnerCase {
+    const char* name;
+    const wchar_t* owner;  // null: the running account
+    bool trusted;
+    friend void PrintTo(const OwnerCase& tested, std::ostream* out) { *out << tested.name; }
+};
+
+class MarkerOwnerForARunThatIsNotElevated : public testing::TestWithParam<OwnerCase> {};
+
+TEST_P(MarkerOwnerForARunThatIsNotElevated, CountsOnlyForAccountsNoOrdinaryUserCanBe) {
+    const OwnedHandle token = notElevatedToken();
+    ASSERT_NE(token, nullptr);
+    const OwnedSid owner =
+        GetParam().owner != nullptr ? sidOf(GetParam().owner) : runningAccount(token.get());
+    ASSERT_NE(owner, nullptr);
+    EXPECT_EQ(ownerIsTrusted(owner.get(), token.get()), GetParam().trusted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Owners, MarkerOwnerForARunThatIsNotElevated,
+                         testing::Values(OwnerCase{"RunningAccount", nullptr, true},
+                                         OwnerCase{"Administrators", L"S-1-5-32-544", true},
+                                         OwnerCase{"SystemAccount", L"S-1-5-18", true},
+                                         OwnerCase{"AnotherUser", L"S-1-5-21-1111-2222-3333-1001", false}),
+                         [](const testing::TestParamInfo<OwnerCase>& tested) { return tested.param.name; });
+
+}  // namespace
+}  // namespace logplatform
