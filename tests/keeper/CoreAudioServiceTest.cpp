@@ -5,9 +5,11 @@
 #include <propsys.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <stdexcept>
+#include <vector>
 
 #include "AudioEndpointService.h"
 
@@ -42,6 +44,7 @@ class FakeStore : public Counted<IPropertyStore> {
         if (name != nullptr) {
             value->vt = VT_LPWSTR;
             value->pwszVal = taskCopy(name);
+            handedOut = value->pwszVal;
         } else {
             value->vt = VT_UI4;
             value->ulVal = 7;
@@ -54,6 +57,7 @@ class FakeStore : public Counted<IPropertyStore> {
     HRESULT result = S_OK;
     const wchar_t* name = L"Speakers";  // null: the value is a number
     bool askedForFriendlyName = false;
+    void* handedOut = nullptr;
 };
 
 class FakeDevice : public Counted<IMMDevice> {
@@ -81,22 +85,108 @@ class FakeDevice : public Counted<IMMDevice> {
     bool openedForReading = false;
 };
 
+class FakeEnumerator : public Counted<IMMDeviceEnumerator> {
+  public:
+    explicit FakeEnumerator(FakeDevice& given) : device(given) {}
+    HRESULT STDMETHODCALLTYPE EnumAudioEndpoints(::EDataFlow, DWORD, IMMDeviceCollection**) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(::EDataFlow flow, ::ERole role,
+                                                      IMMDevice** out) override {
+        askedFlow = flow;
+        askedRole = role;
+        *out = nullptr;
+        if (!givesNoDevice) {
+            device.AddRef();
+            *out = &device;
+        }
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override {
+        return E_NOTIMPL;
+    }
+
+    FakeDevice& device;
+    int askedFlow = -1;
+    int askedRole = -1;
+    bool givesNoDevice = false;  // and yet reports success
+};
+
+// Counts what COM's task allocator is asked to free, while it is alive.
+class TaskMemoryFrees : public IMallocSpy {
+  public:
+    TaskMemoryFrees() { registered = SUCCEEDED(::CoRegisterMallocSpy(this)); }
+    ~TaskMemoryFrees() {
+        if (registered) {
+            ::CoRevokeMallocSpy();
+        }
+    }
+    std::ptrdiff_t of(void* memory) const { return std::count(freed.begin(), freed.end(), memory); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
+        *out = IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IMallocSpy) ? this : nullptr;
+        return *out != nullptr ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override { return size; }
+    void* STDMETHODCALLTYPE PostAlloc(void* memory) override { return memory; }
+    void* STDMETHODCALLTYPE PreFree(void* memory, BOOL) override {
+        freed.push_back(memory);
+        return memory;
+    }
+    void STDMETHODCALLTYPE PostFree(BOOL) override {}
+    SIZE_T STDMETHODCALLTYPE PreRealloc(void* memory, SIZE_T size, void** passed, BOOL) override {
+        *passed = memory;
+        return size;
+    }
+    void* STDMETHODCALLTYPE PostRealloc(void* memory, BOOL) override { return memory; }
+    void* STDMETHODCALLTYPE PreGetSize(void* memory, BOOL) override { return memory; }
+    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T size, BOOL) override { return size; }
+    void* STDMETHODCALLTYPE PreDidAlloc(void* memory, BOOL) override { return memory; }
+    int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int allocated) override { return allocated; }
+    void STDMETHODCALLTYPE PreHeapMinimize() override {}
+    void STDMETHODCALLTYPE PostHeapMinimize() override {}
+
+    bool registered = false;
+
+  private:
+    std::vector<void*> freed;
+};
+
 class CoreAudioService : public testing::Test {
   protected:
     std::string friendlyName() {
         return platformAudioEndpointService().getFriendlyName(EndpointHandle{&device});
     }
+    HResult defaultEndpoint(EDataFlow flow, ERole role, EndpointHandle& endpoint) {
+        return platformAudioEndpointService().getDefaultEndpoint(
+            EnumeratorHandle{static_cast<IMMDeviceEnumerator*>(&enumerator)}, flow, role, endpoint);
+    }
     void TearDown() override {
-        EXPECT_EQ(device.references, 1) << "device reference not given back";
-        EXPECT_EQ(device.store.references, 1) << "property store not released";
+        EXPECT_EQ(device.references, 1) << "device reference not given back, or given back twice";
+        EXPECT_EQ(device.store.references, 1) << "property store not released, or released twice";
+        EXPECT_EQ(enumerator.references, 1) << "the caller's enumerator reference was touched";
     }
     FakeDevice device;
+    FakeEnumerator enumerator{device};
 };
 
 TEST_F(CoreAudioService, FriendlyNameIsReadFromTheStoreOpenedForReading) {
     EXPECT_EQ(friendlyName(), "Speakers");
     EXPECT_TRUE(device.openedForReading);
     EXPECT_TRUE(device.store.askedForFriendlyName);
+}
+
+TEST_F(CoreAudioService, FriendlyNameValueIsClearedOnceItIsRead) {
+    TaskMemoryFrees frees;
+    ASSERT_TRUE(frees.registered);
+    EXPECT_EQ(friendlyName(), "Speakers");
+    EXPECT_EQ(frees.of(device.store.handedOut), 1);
 }
 
 TEST_F(CoreAudioService, EmptyFriendlyNameIsEmptyText) {
@@ -133,6 +223,23 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CoreAudioService, NameThatIsNotUtf16RaisesAndStillReleasesTheStore) {
     device.store.name = L"Broken\xD800";
     EXPECT_THROW(friendlyName(), std::range_error);
+}
+
+TEST_F(CoreAudioService, DefaultEndpointIsAskedForByFlowThenRoleAndTheHandleHoldsTheOneReference) {
+    EndpointHandle endpoint;
+    ASSERT_EQ(defaultEndpoint(eCapture, eCommunications, endpoint), S_OK);
+    EXPECT_EQ(enumerator.askedFlow, ::eCapture);
+    EXPECT_EQ(enumerator.askedRole, ::eCommunications);
+    EXPECT_EQ(endpoint.object, static_cast<IMMDevice*>(&device));
+    EXPECT_EQ(device.references, 2);
+    platformAudioEndpointService().release(endpoint);
+}
+
+TEST_F(CoreAudioService, DefaultEndpointCallThatSucceedsWithoutADeviceFailsAndLeavesTheHandleEmpty) {
+    enumerator.givesNoDevice = true;
+    EndpointHandle endpoint;
+    EXPECT_LT(defaultEndpoint(eRender, eConsole, endpoint), 0);
+    EXPECT_EQ(endpoint.object, nullptr);
 }
 
 TEST_F(CoreAudioService, AbsentEndpointHasNoName) {

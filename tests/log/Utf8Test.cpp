@@ -52,6 +52,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, ToUtf8Refuses,
                                                         u"A",
                                                         ""},
                                          ConversionCase{"HighThenHigh", u"\xD800\xD800\xDC00", ""},
+                                         ConversionCase{"LoneHigh", u"\xD800", ""},
                                          ConversionCase{"LoneLow", u"A\xDC00", ""},
                                          ConversionCase{"HighAtTheEnd", u"AB\xDBFF", ""}),
                          [](const testing::TestParamInfo<ConversionCase>& tested) {
