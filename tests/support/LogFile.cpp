@@ -1,13 +1,50 @@
 #include "LogFile.h"
 
-#include <regex>
+#include <cctype>
+#include <optional>
+#include <string_view>
 
 #include "ScratchDirectory.h"
 
 namespace {
 
-const std::regex prefixPattern(
-    R"(^\[ *[0-9]+\] [0-9]{4}-[0-9]{2}-[0-9]{2} ([0-9]{2}):([0-9]{2}):([0-9]{2})\.([0-9]{3}) )");
+struct TimePrefix {
+    std::size_t length;
+    long long millisecondOfDay;
+};
+
+// "[ tid] YYYY-MM-DD HH:MM:SS.mmm " at the start of a line: the thread id right-aligned in its brackets,
+// then a stamp of this shape, d standing for a digit.
+constexpr std::string_view stampShape = "dddd-dd-dd dd:dd:dd.ddd ";
+
+std::optional<TimePrefix> timePrefixOf(const std::string& line) {
+    const std::size_t close = line.find("] ");
+    if (line.empty() || line[0] != '[' || close == std::string::npos) {
+        return std::nullopt;
+    }
+    const std::string threadId = line.substr(1, close - 1);
+    const std::size_t firstDigit = threadId.find_first_not_of(' ');
+    if (firstDigit == std::string::npos ||
+        threadId.find_first_not_of("0123456789", firstDigit) != std::string::npos) {
+        return std::nullopt;
+    }
+    const std::size_t stamp = close + 2;
+    if (line.size() < stamp + stampShape.size()) {
+        return std::nullopt;
+    }
+    for (std::size_t at = 0; at < stampShape.size(); ++at) {
+        const char found = line[stamp + at];
+        if (stampShape[at] == 'd' ? !std::isdigit(static_cast<unsigned char>(found))
+                                  : found != stampShape[at]) {
+            return std::nullopt;
+        }
+    }
+    const auto field = [&](std::size_t offset, std::size_t digits) {
+        return std::stoll(line.substr(stamp + offset, digits));
+    };
+    return TimePrefix{stamp + stampShape.size(),
+                      ((field(11, 2) * 60 + field(14, 2)) * 60 + field(17, 2)) * 1000 + field(20, 3)};
+}
 
 std::vector<std::string> logLines(const std::filesystem::path& logFile) {
     const std::string text = readFile(logFile);
@@ -29,9 +66,8 @@ std::vector<std::string> logLines(const std::filesystem::path& logFile) {
 std::vector<std::string> logRecords(const std::filesystem::path& logFile) {
     std::vector<std::string> records = logLines(logFile);
     for (std::string& line : records) {
-        std::smatch found;
-        if (std::regex_search(line, found, prefixPattern)) {
-            line = line.substr(static_cast<std::size_t>(found.length(0)));
+        if (const std::optional<TimePrefix> prefix = timePrefixOf(line)) {
+            line = line.substr(prefix->length);
         } else if (line != "<unfinished>") {
             line = "<no prefix> " + line;
         }
@@ -42,11 +78,8 @@ std::vector<std::string> logRecords(const std::filesystem::path& logFile) {
 std::vector<long long> logMilliseconds(const std::filesystem::path& logFile) {
     std::vector<long long> times;
     for (const std::string& line : logLines(logFile)) {
-        std::smatch found;
-        if (std::regex_search(line, found, prefixPattern)) {
-            times.push_back(((std::stoll(found[1]) * 60 + std::stoll(found[2])) * 60 + std::stoll(found[3])) *
-                                1000 +
-                            std::stoll(found[4]));
+        if (const std::optional<TimePrefix> prefix = timePrefixOf(line)) {
+            times.push_back(prefix->millisecondOfDay);
         }
     }
     return times;
