@@ -76,20 +76,25 @@ register_policy_server() {
 
 unregister_policy_server() { reg delete "$policy_class_key" /f; }
 
+# Once Kestrane's snapshot is in its log, the communications default of playback (and of recording) is
+# switched to the endpoints given, as a driver's installation would: inside the settle wait.
+take_over_after_snapshot() {
+    local speaker=$1 mic=${2:-}
+    for _ in $(seq 600); do grep -q '\[232\]' "$log" 2>/dev/null && break; sleep 0.05; done
+    grep -q '\[232\]' "$log" 2>/dev/null || fail "no snapshot in $log within 30 s"
+    set_default DefaultVoiceOutput "$speaker"
+    [ -z "$mic" ] || set_default DefaultVoiceInput "$mic"
+}
+
 # Runs Kestrane.exe as an installer would; its console goes to $work/console.txt. With endpoint ids given,
-# the communications default of playback (and of recording) is switched to them once the snapshot is in
-# the log, during the settle wait. Sets exit_code and elapsed (ms).
+# they take over during the settle wait. Sets exit_code and elapsed (ms).
 run_kestrane() {
-    local takeover_speaker=${1:-} takeover_mic=${2:-} started program
+    local started program
     rm -f "$log" "$calls" "$work/console.txt"
     started=$(date +%s%N)
     wine "$bin/Kestrane.exe" >"$work/console.txt" </dev/null 2>"$work/stderr.txt" &
     program=$!
-    if [ -n "$takeover_speaker" ]; then
-        for _ in $(seq 200); do grep -q '\[232\]' "$log" 2>/dev/null && break; sleep 0.05; done
-        set_default DefaultVoiceOutput "$takeover_speaker"
-        [ -z "$takeover_mic" ] || set_default DefaultVoiceInput "$takeover_mic"
-    fi
+    [ -z "${1:-}" ] || take_over_after_snapshot "$@"
     exit_code=0
     wait "$program" || exit_code=$?
     elapsed=$((($(date +%s%N) - started) / 1000000))

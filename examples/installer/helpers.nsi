@@ -1,0 +1,70 @@
+; Running Kestrane and Halvicor from a product's NSIS installer. NSIS 3, 64-bit. Build it with the two
+; programs in one folder:
+;
+;     makensis -DHELPERS_DIR=PATH -DOUTPUT=helpers-setup.exe helpers.nsi
+;
+; Copy the two sections' helper steps into your own script. This example installs per user, into the
+; user's LocalAppData, and runs everything as the installing user. A per-machine installer
+; (RequestExecutionLevel admin, $PROGRAMFILES64) runs the helpers elevated as the same user: they look for
+; their diagnostic marker folder in that user's %TEMP% all the same.
+
+Target amd64-unicode
+Unicode true
+RequestExecutionLevel user
+
+!include "LogicLib.nsh"
+
+!ifndef HELPERS_DIR
+  !define HELPERS_DIR "."
+!endif
+!ifndef OUTPUT
+  !define OUTPUT "helpers-setup.exe"
+!endif
+
+Name "QOR Tavro Helpers Example"
+OutFile "${OUTPUT}"
+InstallDir "$LOCALAPPDATA\QorTavroHelpersExample"
+
+; Halvicor's exit code: 1 once it has broadcast, 0 for a bad argument. Neither fails the installation;
+; both are worth a line in the installation's log.
+!macro RunHalvicor ARGUMENT
+  ClearErrors
+  ExecWait '"$INSTDIR\Halvicor.exe" ${ARGUMENT}' $0
+  ${If} ${Errors}
+    DetailPrint "Halvicor.exe ${ARGUMENT} could not be started"
+  ${ElseIf} $0 == 1
+    DetailPrint "Halvicor.exe ${ARGUMENT}: the applications were told"
+  ${ElseIf} $0 == 0
+    DetailPrint "Halvicor.exe ${ARGUMENT}: bad argument, nothing was broadcast"
+  ${Else}
+    DetailPrint "Halvicor.exe ${ARGUMENT}: unexpected exit code $0"
+  ${EndIf}
+!macroend
+
+Section "Helpers"
+  SetOutPath "$INSTDIR"
+  File "${HELPERS_DIR}\Kestrane.exe"
+  File "${HELPERS_DIR}\Halvicor.exe"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  ; Kestrane watches the default audio endpoints for about five seconds from its start: started without
+  ; waiting, right before the devices are added, it keeps watching while they come. ExecWait would see it
+  ; done before the devices came, and it would protect nothing. It always exits 0.
+  Exec '"$INSTDIR\Kestrane.exe"'
+
+  ; Your product adds its devices here: its drivers and the virtual camera.
+
+  ; Then every running application is told that the camera has come.
+  !insertmacro RunHalvicor 1
+SectionEnd
+
+Section "Uninstall"
+  ; Your product removes its virtual camera here; then the applications are told that it has gone, while
+  ; Halvicor.exe is still there to tell them.
+  !insertmacro RunHalvicor 0
+
+  Delete "$INSTDIR\Kestrane.exe"
+  Delete "$INSTDIR\Halvicor.exe"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+SectionEnd

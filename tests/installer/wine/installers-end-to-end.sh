@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The installer examples under real installer engines in Wine, msiexec and an NSIS installer, against the
+# audio lab of scripts/audio-lab.sh. Each installs silently and reports success; Kestrane, started without
+# waiting, sees the takeover that the installation makes and sets the defaults back; Halvicor 1 broadcasts
+# the camera's arrival. The removal reports success and Halvicor 0 broadcasts its removal.
+#   installers-end-to-end.sh BIN_DIR WORK_DIR [msi|nsis...]
+set -euo pipefail
+engines=("${@:3}")
+[ ${#engines[@]} -gt 0 ] || engines=(msi nsis)
+scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
+source "$scripts/audio-lab.sh"
+audio_lab_start "$1" "$2"
+"$scripts/installers" "$bin" "$work/installers" >/dev/null
+register_policy_server
+halvicor_log=$(dirname "$log")/Halvicor.txt
+local_app_data=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' </dev/null 2>/dev/null | tr -d '\r')")
+installed=$local_app_data/QorTavroHelpersExample
+
+records() { sed -e 's/\r$//' -e 's/^\[ *[0-9]*\] [0-9-]* [0-9:.]* //' "$1" 2>/dev/null; }
+# Halvicor's records without the broadcasts' results, which depend on what windows are there to hear them.
+halvicor_records() { records "$halvicor_log" | sed 's/ Status:.*/ Status:/'; }
+halvicor_run() { # the record of the event
+    printf '[55] ***** QORTavroNotifier Logs *****\n%s\n[21] DBT_DEVNODES_CHANGED Status:\n' "$1"
+    printf '[39] AM_KSCATEGORY_CAPTURE Status:\n[52] AM_KSCATEGORY_VIDEO Status:\n'
+}
+# The date and time of a record, a text that sorts as the times do.
+stamp_of() { sed -n "s/^\[ *[0-9]*\] \([0-9-]* [0-9:.]*\) $(sed 's/[][]/\\&/g' <<<"$2").*/\1/p" "$1" 2>/dev/null | head -1; }
+expect_same() { # what, expected text, actual text
+    [ "$2" = "$3" ] || { fail "$1"; diff -u <(echo "$2") <(echo "$3") || true; }
+}
+engine_runs() { # command...: false, with what the engine said, unless it reports success
+    local code=0
+    wine "$@" </dev/null >"$work/engine.txt" 2>&1 || code=$?
+    [ "$code" -eq 0 ] || { echo "exit code $code:"; cat "$work/engine.txt"; return 1; }
+}
+
+for engine in "${engines[@]}"; do
+    echo "== $engine"
+    failed_before=$failures
+    rm -f "$log" "$halvicor_log" "$calls"
+    set_defaults "$speakers_a" "$speakers_a" "$mic_a" "$mic_a"
+    case $engine in
+    msi)
+        package=$(winepath -w "$work/installers/helpers.msi")
+        install=(msiexec /i "$package" /qn)
+        uninstall=(msiexec /x "$package" /qn)
+        ;;
+    nsis)
+        install=("$work/installers/helpers-setup.exe" /S)
+        # In place: otherwise the uninstaller copies itself away and returns at once. NSIS takes this
+        # folder only unquoted, which is why the example's has no spaces.
+        uninstall=("$installed/uninstall.exe" /S "_?=$(winepath -w "$installed")")
+        ;;
+    *) fail "unknown engine $engine" && continue ;;
+    esac
+
+    engine_runs "${install[@]}" &
+    installation=$!
+    # A driver of the product, installed meanwhile, makes its headset the communications default.
+    take_over_after_snapshot "$headset_b"
+    wait "$installation" || fail "$engine: the installation did not report success"
+    for _ in $(seq 200); do grep -q 'DONE' "$log" 2>/dev/null && break; sleep 0.1; done
+
+    kestrane=$(records "$log")
+    grep -qxF "[149] Default speaker changed, Name:Headset B ID:$headset_b" <<<"$kestrane" ||
+        fail "$engine: Kestrane recorded no takeover by Headset B"
+    grep -A1 -F '[149] Default speaker changed' <<<"$kestrane" | grep -qxF '[290] Default speaker devices reset done' ||
+        fail "$engine: Kestrane recorded no restore after the takeover"
+    grep -qxF '[75] *** DONE ***' <<<"$kestrane" || fail "$engine: Kestrane did not finish"
+    expect_same "$engine: calls of the set-default method" \
+        "$(printf '0 %s\n1 %s\n2 %s' "$speakers_a" "$speakers_a" "$speakers_a")" "$(tr -d '\r' <"$calls" 2>/dev/null)"
+    expect_same "$engine: playback defaults after the installation" \
+        "$(printf '0 0 %s\n0 1 %s\n0 2 %s' "$speakers_a" "$speakers_a" "$speakers_a")" \
+        "$(wine "$bin/showdefaults.exe" </dev/null 2>/dev/null | tr -d '\r' | head -3)"
+    # Started without waiting, Kestrane still watches while the installation goes on: Halvicor's broadcast,
+    # a later step, comes before Kestrane is done. A start that waited would have it the other way round.
+    broadcast_at=$(stamp_of "$halvicor_log" '[64]')
+    done_at=$(stamp_of "$log" '[75]')
+    [[ -n "$broadcast_at" && -n "$done_at" && "$broadcast_at" < "$done_at" ]] ||
+        fail "$engine: the installation waited for Kestrane (broadcast at '$broadcast_at', Kestrane done at '$done_at')"
+    expect_same "$engine: Halvicor's records of the installation" \
+        "$(halvicor_run '[64] Broadcasting on device addition')" "$(halvicor_records)"
+
+    engine_runs "${uninstall[@]}" || fail "$engine: the removal did not report success"
+    expect_same "$engine: Halvicor's records after the removal" \
+        "$(halvicor_run '[64] Broadcasting on device addition'; halvicor_run '[68] Broadcasting on device removal')" \
+        "$(halvicor_records)"
+    for program in Kestrane.exe Halvicor.exe; do
+        [ ! -e "$installed/$program" ] || fail "$engine: the removal left $program behind"
+    done
+    rm -rf "$installed"
+    [ "$failures" -ne "$failed_before" ] || echo "ok: $engine installs, keeps the defaults, broadcasts, and uninstalls"
+done
+
+echo "Kestrane's log of the last installation ($log):"
+tr -d '\r' <"$log"
+[ "$failures" -eq 0 ] && echo "all engines passed" || { echo "$failures failure(s)"; exit 1; }
