@@ -5,8 +5,8 @@
 ;
 ; Copy the two sections' helper steps into your own script. This example installs per user, into the
 ; user's LocalAppData, and runs everything as the installing user. A per-machine installer
-; (RequestExecutionLevel admin, $PROGRAMFILES64) runs the helpers elevated as the same user: they look for
-; their diagnostic marker folder in that user's %TEMP% all the same.
+; (RequestExecutionLevel admin, $PROGRAMFILES64) runs the helpers elevated, as the account that elevated
+; it: they look for their diagnostic marker folder in that account's %TEMP%.
 
 Target amd64-unicode
 Unicode true
