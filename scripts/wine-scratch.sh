@@ -22,6 +22,9 @@ wine_scratch_start() {
     temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')")
 }
 
+# A log's records as text: each without its time prefix and line end.
+log_records() { sed -e 's/\r$//' -e 's/^\[ *[0-9]*\] [0-9-]* [0-9:.]* //' "$1" 2>/dev/null; }
+
 failures=0
 fail() {
     echo "FAIL: $*"

@@ -16,15 +16,14 @@ halvicor_log=$(dirname "$log")/Halvicor.txt
 local_app_data=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' </dev/null 2>/dev/null | tr -d '\r')")
 installed=$local_app_data/QorTavroHelpersExample
 
-records() { sed -e 's/\r$//' -e 's/^\[ *[0-9]*\] [0-9-]* [0-9:.]* //' "$1" 2>/dev/null; }
 # Halvicor's records without the broadcasts' results, which depend on what windows are there to hear them.
-halvicor_records() { records "$halvicor_log" | sed 's/ Status:.*/ Status:/'; }
+halvicor_records() { log_records "$halvicor_log" | sed 's/ Status:.*/ Status:/'; }
 halvicor_run() { # the record of the event
     printf '[55] ***** QORTavroNotifier Logs *****\n%s\n[21] DBT_DEVNODES_CHANGED Status:\n' "$1"
     printf '[39] AM_KSCATEGORY_CAPTURE Status:\n[52] AM_KSCATEGORY_VIDEO Status:\n'
 }
 # The date and time of a record, a text that sorts as the times do.
-stamp_of() { sed -n "s/^\[ *[0-9]*\] \([0-9-]* [0-9:.]*\) $(sed 's/[][]/\\&/g' <<<"$2").*/\1/p" "$1" 2>/dev/null | head -1; }
+stamp_of() { grep -F " $2 " "$1" 2>/dev/null | head -1 | sed 's/^\[ *[0-9]*\] //' | cut -d' ' -f1-2; }
 expect_same() { # what, expected text, actual text
     [ "$2" = "$3" ] || { fail "$1"; diff -u <(echo "$2") <(echo "$3") || true; }
 }
@@ -61,7 +60,7 @@ for engine in "${engines[@]}"; do
     wait "$installation" || fail "$engine: the installation did not report success"
     for _ in $(seq 200); do grep -q 'DONE' "$log" 2>/dev/null && break; sleep 0.1; done
 
-    kestrane=$(records "$log")
+    kestrane=$(log_records "$log")
     grep -qxF "[149] Default speaker changed, Name:Headset B ID:$headset_b" <<<"$kestrane" ||
         fail "$engine: Kestrane recorded no takeover by Headset B"
     grep -A1 -F '[149] Default speaker changed' <<<"$kestrane" | grep -qxF '[290] Default speaker devices reset done' ||

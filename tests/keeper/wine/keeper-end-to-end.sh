@@ -12,7 +12,7 @@ scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
 source "$scripts/audio-lab.sh"
 audio_lab_start "$bin_dir" "$work_dir"
 
-records() { sed -e 's/\r$//' -e 's/^\[ *[0-9]*\] [0-9-]* [0-9:.]* //' "$log"; }
+records() { log_records "$log"; }
 millis() { sed -n 's/^\[ *[0-9]*\] [0-9-]* \([0-9]*\):\([0-9]*\):\([0-9]*\)\.\([0-9]*\) \[68\].*/\1 \2 \3 \4/p' "$log" |
     while read -r h m s ms; do echo $(((10#$h * 3600 + 10#$m * 60 + 10#$s) * 1000 + 10#$ms)); done; }
 

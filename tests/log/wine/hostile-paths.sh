@@ -63,7 +63,7 @@ touch "$work/signals/resume-2"
 wait "$driver" || code=$?
 [ "$code" -eq 0 ] && [ ! -s "$work/out.txt" ] || fail "marker swapped mid-run: exit $code, console: $(cat "$work/out.txt")"
 [ -z "$(ls -A "$work/elsewhere")" ] || fail "marker swapped mid-run: the link's target got $(ls -A "$work/elsewhere")"
-records() { sed -e 's/^\[ *[0-9]*\] [-0-9]* [:.0-9]* //' -e 's/\r$//' "$1" 2>/dev/null | tr '\n' '|'; }
+records() { log_records "$1" | tr '\n' '|'; }
 [ "$(records "$temp/moved-away/LogDriver.txt")" = "[7] ***** LogDriver Logs *****|[1] before|" ] ||
     fail "marker swapped mid-run: the moved folder holds $(records "$temp/moved-away/LogDriver.txt")"
 [ "$(records "$marker/LogDriver.txt")" = "[4] made again|" ] ||
