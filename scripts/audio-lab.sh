@@ -12,38 +12,40 @@ mic_b='{0.0.1.00000000}.{44444444-4444-4444-4444-444444444444}'
 pulse_key='HKCU\Software\Wine\Drivers\winepulse.drv'
 policy_class_key='HKLM\Software\Classes\CLSID\{870AF99C-171D-4F9E-AF0D-E63DF40C2BC9}'
 
-# Wine's reg.exe now and then fails when the machine is busy; a registry change is set-up, not what is
-# tested, so it is tried again before the script gives up (showing what reg said).
-reg() {
-    for _ in 1 2 3; do
-        wine reg "$@" </dev/null >"$work/reg.out" 2>&1 && return 0
-        sleep 0.2
-    done
-    echo "wine reg $* failed three times:" >&2
-    cat "$work/reg.out" >&2
-    return 1
-}
+reg() { setup "wine reg $*" wine reg "$@"; }
 
 audio_lab_stop() {
     wine_scratch_stop
     pactl exit >/dev/null 2>&1 || true
+    [ -z "${pulse_runtime:-}" ] || rm -rf "$pulse_runtime"
+}
+
+# The audio server on a socket of its own, answering before anything connects to it.
+pulse_start() {
+    pulseaudio --kill >/dev/null 2>&1 || true
+    pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n --use-pid-file=yes \
+        --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/pulse/native" || return 1
+    for _ in $(seq 100); do pactl info >/dev/null 2>&1 && return 0; sleep 0.1; done
+    echo "no answer on $PULSE_SERVER within 10 s" >&2
+    return 1
 }
 
 audio_lab_start() {
-    # PulseAudio first: Wine's audio driver connects to it when the prefix starts.
     trap audio_lab_stop EXIT
     rm -rf "$2"
-    mkdir -p "$2/pulse"
-    export XDG_RUNTIME_DIR=$(cd "$2" && pwd)/pulse
+    mkdir -p "$2"
+    work=$(cd "$2" && pwd)
+    # PulseAudio first: Wine's audio driver connects to it when the prefix starts. Its clients read
+    # PULSE_SERVER as a list split at white space, so the socket lives in a folder of its own under /tmp,
+    # whatever the checkout's path holds.
+    pulse_runtime=$(mktemp -d /tmp/helpers-pulse.XXXXXX)
+    export XDG_RUNTIME_DIR=$pulse_runtime
     export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
-    chmod 700 "$XDG_RUNTIME_DIR"
-    pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n --use-pid-file=yes \
-        --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/pulse/native" 2>/dev/null
-    for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-    pactl load-module module-null-sink sink_name=speakers_a "sink_properties=\"device.description='Speakers A'\"" >/dev/null
-    pactl load-module module-null-sink sink_name=headset_b "sink_properties=\"device.description='Headset B'\"" >/dev/null
-    pactl load-module module-null-source source_name=mic_a "description='Mic A'" >/dev/null
-    pactl load-module module-null-source source_name=mic_b "description='Mic B'" >/dev/null
+    setup "starting PulseAudio" pulse_start
+    setup "a null sink" pactl load-module module-null-sink sink_name=speakers_a "sink_properties=\"device.description='Speakers A'\""
+    setup "a null sink" pactl load-module module-null-sink sink_name=headset_b "sink_properties=\"device.description='Headset B'\""
+    setup "a null source" pactl load-module module-null-source source_name=mic_a "description='Mic A'"
+    setup "a null source" pactl load-module module-null-source source_name=mic_b "description='Mic B'"
 
     wine_scratch_start "$1" "$2/wine"
     trap audio_lab_stop EXIT
@@ -56,7 +58,8 @@ audio_lab_start() {
     mkdir -p "$temp/qortavronotify"
     log=$temp/qortavronotify/Kestraner.txt
     calls=$work/policy-calls.txt
-    POLICY_CALLS=$(winepath -w "$work")'\policy-calls.txt'
+    setup "the Windows path of the work folder" winepath -w "$work"
+    POLICY_CALLS=$setup_output'\policy-calls.txt'
     export POLICY_CALLS
 }
 
@@ -70,7 +73,8 @@ set_defaults() { # playback console+multimedia, playback communications, and the
 }
 
 register_policy_server() {
-    reg add "$policy_class_key\\InprocServer32" /ve /d "$(winepath -w "$bin/policyconfig_server.dll")" /f
+    setup "the Windows path of the policy server" winepath -w "$bin/policyconfig_server.dll"
+    reg add "$policy_class_key\\InprocServer32" /ve /d "$setup_output" /f
     reg add "$policy_class_key\\InprocServer32" /v ThreadingModel /d Both /f
 }
 
@@ -80,8 +84,7 @@ unregister_policy_server() { reg delete "$policy_class_key" /f; }
 # switched to the endpoints given, as a driver's installation would: inside the settle wait.
 take_over_after_snapshot() {
     local speaker=$1 mic=${2:-}
-    for _ in $(seq 600); do grep -q '\[232\]' "$log" 2>/dev/null && break; sleep 0.05; done
-    grep -q '\[232\]' "$log" 2>/dev/null || fail "no snapshot in $log within 30 s"
+    wait_until 30 grep -q '\[232\]' "$log" 2>/dev/null || fail "no snapshot in $log within 30 s"
     set_default DefaultVoiceOutput "$speaker"
     [ -z "$mic" ] || set_default DefaultVoiceInput "$mic"
 }

@@ -11,6 +11,31 @@ trap 'echo "stopped (exit $?): $BASH_COMMAND, in ${FUNCNAME[*]:-the script} at l
 
 wine_scratch_stop() { [ -z "${WINEPREFIX:-}" ] || wineserver -k >/dev/null 2>&1 || true; }
 
+# A set-up step, not what is tested: on a busy machine, and in a prefix that has just been made, Wine's
+# commands now and then fail once for no lasting reason. The step is tried up to five times, a little
+# later each time; its output is left in setup_output. One that keeps failing stops the script with a
+# single line that names the step, instead of letting later checks fail for the wrong reason.
+setup() { # step, command...
+    local step=$1 attempt
+    shift
+    for attempt in 1 2 3 4 5; do
+        setup_output=$("$@" </dev/null 2>"$work/setup-error.txt") && return 0
+        sleep "0.$((attempt * 2))"
+    done
+    trap - ERR
+    echo "set-up failed: $step ($*: $(tr '\n' ' ' <"$work/setup-error.txt" | cut -c1-300))" >&2
+    exit 2
+}
+
+# The prefix's %TEMP% as a Unix path, only once it is a folder that exists.
+wine_temp_folder() {
+    local windows unix
+    windows=$(wine cmd /c 'echo %TEMP%' | tr -d '\r')
+    unix=$(winepath -u "$windows")
+    [ -d "$unix" ] || { echo "%TEMP% is '$windows', not a folder" >&2; return 1; }
+    echo "$unix"
+}
+
 wine_scratch_start() {
     bin=$(cd "$1" && pwd)
     rm -rf "$2"
@@ -18,8 +43,20 @@ wine_scratch_start() {
     work=$(cd "$2" && pwd)
     export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
     trap wine_scratch_stop EXIT
-    "$wine_scratch_scripts/wine-prefix"
-    temp=$(winepath -u "$(wine cmd /c 'echo %TEMP%' </dev/null 2>/dev/null | tr -d '\r')")
+    setup "making the Wine prefix" "$wine_scratch_scripts/wine-prefix"
+    setup "the first command in the new Wine prefix (its %TEMP%)" wine_temp_folder
+    temp=$setup_output
+}
+
+# Waits for what another process does (a command that then succeeds) instead of for a fixed time; false
+# if it has not happened within the seconds given, a bound that only a broken run reaches.
+wait_until() { # seconds, command...
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.05
+    done
 }
 
 # A log's records as text: each without its time prefix and line end.

@@ -104,7 +104,7 @@ class LoggerProcessWithSteps : public LoggerProcess {
         std::size_t pauses = 0;
         for (std::string& record : records) {
             if (record == "pause") {
-                record = "pause|" + signals.string() + "|" + std::to_string(++pauses);
+                record = "pause|" + std::to_string(++pauses) + "|" + signals.string();
             }
         }
         std::future<ChildRun> run = std::async(std::launch::async, [&] { return runDriver(records); });

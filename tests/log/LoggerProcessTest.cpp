@@ -71,10 +71,10 @@ TEST_F(LoggerProcess, LogPathJoinsTheReportedTemporaryDirectoryAsText) {
     // The platform reports the folder with a trailing backslash; the marker's slash becomes a second one,
     // and the log file's slash stays as it is.
     const std::string expected =
-        temporary.path().string() + "\\\\qortavronotify/LogDriver.txt" + platformNewline;
+        temporary.path().u8string() + "\\\\qortavronotify/LogDriver.txt" + platformNewline;
 #else
     const std::string expected =
-        temporary.path().string() + "/qortavronotify/LogDriver.txt" + platformNewline;
+        temporary.path().u8string() + "/qortavronotify/LogDriver.txt" + platformNewline;
 #endif
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(loggedLines(), (std::vector<std::string>{banner}));

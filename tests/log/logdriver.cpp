@@ -1,8 +1,10 @@
 // Writes the records named on its command line through the real logger, one argument a record:
 //   m|LINE|MESSAGE   n|LINE|MESSAGE|NAME|ID   e|LINE|MESSAGE|CODE   s|LINE|MESSAGE|STATUS|ERROR
 //   remove-log       print-log-path
-//   pause|DIR|N      makes DIR/paused-N, then waits until DIR/resume-N exists (the test acts meanwhile)
-// "\n" in a field stands for a line break.
+//   pause|N|DIR      makes DIR/paused-N, then waits until DIR/resume-N exists (the test acts meanwhile);
+//                    DIR is the rest of the argument, taken as it stands
+// "\n" in a record's field stands for a line break. Paths are never read through that escape: a Windows
+// path such as Z:\home\nina holds it.
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -15,6 +17,12 @@
 
 #include "LogPlatform.h"
 #include "Logger.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// after windows.h, which it needs
+#include <shellapi.h>
+#endif
 
 const LogIdentity programLogIdentity{"/LogDriver.txt", "***** LogDriver Logs *****", 7};
 
@@ -39,6 +47,29 @@ std::int32_t number(const std::string& text) {
     return static_cast<std::int32_t>(std::stoll(text));
 }
 
+// The arguments as UTF-8. A narrow main of a mingw-w64 program gets them in the ANSI code page, which
+// cannot hold every folder name a test runs in; the system's own UTF-16 command line holds them all.
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+#ifdef _WIN32
+    static_cast<void>(argc);
+    static_cast<void>(argv);
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    for (int index = 0; wide != nullptr && index < count; ++index) {
+        const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, wide[index], -1, nullptr, 0, nullptr, nullptr);
+        std::string text(static_cast<std::size_t>(bytes > 0 ? bytes : 1), '\0');
+        ::WideCharToMultiByte(CP_UTF8, 0, wide[index], -1, text.data(), bytes, nullptr, nullptr);
+        text.resize(text.size() - 1);
+        arguments.push_back(text);
+    }
+    ::LocalFree(wide);
+    return arguments;
+#else
+    return std::vector<std::string>(argv, argv + argc);
+#endif
+}
+
 // False when the test did not answer in time, so a broken test ends instead of hanging.
 bool pauseForTest(const std::string& folder, const std::string& step) {
     const std::filesystem::path signals = std::filesystem::u8path(folder);
@@ -56,9 +87,11 @@ bool pauseForTest(const std::string& folder, const std::string& step) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    for (int index = 1; index < argc; ++index) {
-        const std::string argument = argv[index];
+    const std::vector<std::string> arguments = utf8Arguments(argc, argv);
+    for (std::size_t index = 1; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
         const std::vector<std::string> part = fields(argument);
+        const std::size_t pauseFolder = argument.find('|', 6);
         if (argument == "print-log-path") {
             std::cout << processLogger.logFilePath() << '\n';
         } else if (argument == "remove-log") {
@@ -67,9 +100,10 @@ int main(int argc, char** argv) {
             if (logplatform::openPathFromText(processLogger.logFilePath(), path)) {
                 std::filesystem::remove(path, ignored);
             }
-        } else if (part[0] == "pause" && part.size() == 3) {
-            if (!pauseForTest(part[1], part[2])) {
-                std::cerr << "no resume-" << part[2] << " in time\n";
+        } else if (argument.rfind("pause|", 0) == 0 && pauseFolder != std::string::npos) {
+            const std::string step = argument.substr(6, pauseFolder - 6);
+            if (!pauseForTest(argument.substr(pauseFolder + 1), step)) {
+                std::cerr << "no resume-" << step << " in time\n";
                 return 3;
             }
         } else if (part[0] == "m" && part.size() == 3) {

@@ -13,8 +13,9 @@ audio_lab_start "$1" "$2"
 "$scripts/installers" "$bin" "$work/installers" >/dev/null
 register_policy_server
 halvicor_log=$(dirname "$log")/Halvicor.txt
-local_app_data=$(winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' </dev/null 2>/dev/null | tr -d '\r')")
-installed=$local_app_data/QorTavroHelpersExample
+local_app_data() { winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')"; }
+setup "the prefix's %LOCALAPPDATA%" local_app_data
+installed=$setup_output/QorTavroHelpersExample
 
 # Halvicor's records without the broadcasts' results, which depend on what windows are there to hear them.
 halvicor_records() { log_records "$halvicor_log" | sed 's/ Status:.*/ Status:/'; }
@@ -40,7 +41,8 @@ for engine in "${engines[@]}"; do
     set_defaults "$speakers_a" "$speakers_a" "$mic_a" "$mic_a"
     case $engine in
     msi)
-        package=$(winepath -w "$work/installers/helpers.msi")
+        setup "the Windows path of the package" winepath -w "$work/installers/helpers.msi"
+        package=$setup_output
         install=(msiexec /i "$package" /qn)
         uninstall=(msiexec /x "$package" /qn)
         ;;
@@ -48,7 +50,8 @@ for engine in "${engines[@]}"; do
         install=("$work/installers/helpers-setup.exe" /S)
         # In place: otherwise the uninstaller copies itself away and returns at once. NSIS takes this
         # folder only unquoted, which is why the example's has no spaces.
-        uninstall=("$installed/uninstall.exe" /S "_?=$(winepath -w "$installed")")
+        setup "the Windows path of the installation" winepath -w "$installed"
+        uninstall=("$installed/uninstall.exe" /S "_?=$setup_output")
         ;;
     *) fail "unknown engine $engine" && continue ;;
     esac
@@ -58,7 +61,7 @@ for engine in "${engines[@]}"; do
     # A driver of the product, installed meanwhile, makes its headset the communications default.
     take_over_after_snapshot "$headset_b"
     wait "$installation" || fail "$engine: the installation did not report success"
-    for _ in $(seq 200); do grep -q 'DONE' "$log" 2>/dev/null && break; sleep 0.1; done
+    wait_until 20 grep -q 'DONE' "$log" 2>/dev/null || true
 
     kestrane=$(log_records "$log")
     grep -qxF "[149] Default speaker changed, Name:Headset B ID:$headset_b" <<<"$kestrane" ||

@@ -46,11 +46,12 @@ fi
 fresh
 failed_before=$failures
 mkdir "$marker" "$work/signals" "$work/elsewhere"
-signals=$(winepath -w "$work/signals")
-wait_for() { for _ in $(seq 600); do [ -e "$1" ] && return 0; sleep 0.05; done; fail "$1 never appeared"; }
+setup "the Windows path of the signals folder" winepath -w "$work/signals"
+signals=$setup_output
+wait_for() { wait_until 30 test -e "$1" || fail "$1 never appeared"; }
 code=0
-wine "$bin/logdriver.exe" "m|1|before" "pause|$signals|1" "m|2|through the link" "e|3|ERROR: again:|5" \
-    "pause|$signals|2" "m|4|made again" </dev/null >"$work/out.txt" 2>&1 &
+wine "$bin/logdriver.exe" "m|1|before" "pause|1|$signals" "m|2|through the link" "e|3|ERROR: again:|5" \
+    "pause|2|$signals" "m|4|made again" </dev/null >"$work/out.txt" 2>&1 &
 driver=$!
 wait_for "$work/signals/paused-1"
 mv "$marker" "$temp/moved-away"

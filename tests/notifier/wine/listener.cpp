@@ -1,10 +1,12 @@
 // A hidden top-level window that writes each WM_DEVICECHANGE it receives to a file, one line each:
 // "wParam=0x7 lParam=0". It writes "ready" once its window exists and ends after the given seconds.
 //   listener.exe FILE SECONDS
+// wmain: the file's path may hold letters that the ANSI code page of a narrow main cannot.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 namespace {
 
@@ -26,8 +28,8 @@ LRESULT CALLBACK receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc < 3 || (out = std::fopen(argv[1], "w")) == nullptr) {
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3 || (out = _wfopen(argv[1], L"w")) == nullptr) {
         return 2;
     }
     WNDCLASSW windowClass{};
@@ -40,7 +42,7 @@ int main(int argc, char** argv) {
     if (window == nullptr) {
         return 3;
     }
-    SetTimer(window, 1, static_cast<UINT>(std::atoi(argv[2]) * 1000), nullptr);
+    SetTimer(window, 1, static_cast<UINT>(std::wcstol(argv[2], nullptr, 10) * 1000), nullptr);
     std::fprintf(out, "ready\n");
     std::fflush(out);
     MSG message;

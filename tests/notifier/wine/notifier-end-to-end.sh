@@ -8,10 +8,13 @@ mkdir -p "$temp/qortavronotify"
 log=$temp/qortavronotify/Halvicor.txt
 heard=$work/heard.txt
 
-wine "$bin/listener.exe" "$(winepath -w "$heard")" 20 </dev/null >/dev/null 2>&1 &
+# The listener ends by itself after two minutes, so that a broken run leaves nothing behind; it is
+# stopped as soon as it has heard what it will hear.
+setup "the Windows path of the listener's file" winepath -w "$heard"
+wine "$bin/listener.exe" "$setup_output" 120 </dev/null >/dev/null 2>&1 &
 listener=$!
-for _ in $(seq 100); do grep -q ready "$heard" 2>/dev/null && break; sleep 0.1; done
-grep -q ready "$heard" 2>/dev/null || fail "the listener did not start"
+heard_lines() { [ "$(tr -d '\r' 2>/dev/null <"$heard" | wc -l)" -ge "$1" ]; }
+wait_until 30 heard_lines 1 || { echo "set-up failed: the listener's window never came up" >&2; exit 2; }
 
 for argument in 1 0; do
     set +e
@@ -21,7 +24,9 @@ for argument in 1 0; do
     [ "$code" -eq 1 ] || fail "Halvicor.exe $argument exited with $code"
     [ ! -s "$work/console.txt" ] || fail "Halvicor.exe $argument wrote to the console"
 done
-sleep 0.5
+# A broadcast is sent, not posted: it returns once the window has handled it. The wait only bounds a
+# listener that heard less than it should, which the comparison below then shows.
+wait_until 10 heard_lines 3 || true
 kill "$listener" 2>/dev/null || true
 
 # Wine delivers a broadcast without BSF_QUERY only when lParam is not a pointer: the node change reaches
