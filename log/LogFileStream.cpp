@@ -19,6 +19,14 @@ bool LogFileBuffer::close() {
     return written && closed;
 }
 
+void LogFileBuffer::discard() noexcept {
+    pending.clear();
+    if (isOpen()) {
+        logplatform::closeLog(file);
+        file = logplatform::noLogFile;
+    }
+}
+
 LogFileBuffer::int_type LogFileBuffer::overflow(int_type character) {
     if (!isOpen()) {
         return traits_type::eof();
@@ -63,4 +71,9 @@ void LogFileStream::close() {
     if (!buffer.close()) {
         setstate(std::ios::failbit);
     }
+}
+
+void LogFileStream::discard() noexcept {
+    buffer.discard();
+    clear();
 }

@@ -21,6 +21,8 @@ class LogFileBuffer : public std::streambuf {
     bool isOpen() const { return file != logplatform::noLogFile; }
     // Writes what is pending and closes; false if either failed or nothing was open.
     bool close();
+    // Closes without writing what is pending.
+    void discard() noexcept;
 
   protected:
     int_type overflow(int_type character) override;
@@ -50,4 +52,6 @@ class LogFileStream : private detail::LogFileBufferHolder, public std::ostream {
               const std::filesystem::path& fileName);
     bool is_open() const { return buffer.isOpen(); }
     void close();
+    // Drops what is pending, closes, and leaves the stream ready for the next open.
+    void discard() noexcept;
 };

@@ -68,8 +68,10 @@ LogFileHandle openLogForAppend(const std::filesystem::path& marker, const Marker
     Descriptor file(::openat(folder.get(), fileName.c_str(),
                              O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY,
                              0666));
+    // A file another user made first in a folder others may write to is theirs, not our log: they would read
+    // every record.
     if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_nlink != 1) {
+        status.st_nlink != 1 || !ownerIsTrusted(status.st_uid)) {
         return noLogFile;
     }
     return file.release();

@@ -4,8 +4,9 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 
-// The two decisions of the Windows platform layer that depend on what the system offers and who runs the
+// The decisions of the Windows platform layer that depend on what the system offers and who runs the
 // program, open to tests that put fakes in the system's place.
 namespace logplatform {
 
@@ -22,5 +23,9 @@ std::optional<std::filesystem::path> temporaryDirectoryFrom(TemporaryPathQuery n
 // A marker owned by the token's own account, by the Administrators group or by the system account counts,
 // whether or not the token is elevated: no ordinary user can give a folder to the last two.
 bool ownerIsTrusted(PSID owner, HANDLE token);
+
+// True when a final path's last part is the name given, letter case aside: the marker is the folder by
+// that name, not whatever folder a link or mount point on the way leads to.
+bool finalPathEndsInName(const std::wstring& finalPath, const std::wstring& name);
 
 }  // namespace logplatform

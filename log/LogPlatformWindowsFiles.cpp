@@ -4,8 +4,10 @@
 #include <windows.h>
 #include <winternl.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "LogPlatform.h"
 #include "LogPlatformWindows.h"
@@ -20,6 +22,8 @@ constexpr ULONG synchronousFile = 0x00000020;   // FILE_SYNCHRONOUS_IO_NONALERT
 constexpr ULONG nonDirectoryFile = 0x00000040;  // FILE_NON_DIRECTORY_FILE
 constexpr ULONG openReparsePoint = 0x00200000;  // FILE_OPEN_REPARSE_POINT
 constexpr ULONG caseInsensitive = 0x00000040;   // OBJ_CASE_INSENSITIVE
+// NtQueryObject's class for an object's name (an OBJECT_NAME_INFORMATION, a UNICODE_STRING)
+constexpr auto objectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
 
 struct HandleCloser {
     void operator()(HANDLE handle) const { ::CloseHandle(handle); }
@@ -46,10 +50,24 @@ bool ownerCounts(HANDLE folder) {
     return ownerIsTrusted(owner, token);
 }
 
+// The final path: the object's name in its volume's NT form, as the handle reached it after every link,
+// of any length. The DOS form needs a drive letter, and volumes the mount manager gives none (RAM disks,
+// some user-mode file systems) have no such form; comparing a path with itself needs no letter. It is what
+// GetFinalPathNameByHandleW gives with VOLUME_NAME_NT, asked for directly: some implementations of that
+// call (Wine's) read it into a fixed buffer and fail on a long one. Empty when the system gives none.
 std::wstring finalPath(HANDLE handle) {
-    wchar_t buffer[MAX_PATH * 2];
-    const DWORD length = ::GetFinalPathNameByHandleW(handle, buffer, MAX_PATH * 2, FILE_NAME_NORMALIZED);
-    return length > 0 && length < MAX_PATH * 2 ? std::wstring(buffer, length) : std::wstring();
+    ULONG needed = 0;
+    ::NtQueryObject(handle, objectNameInformation, nullptr, 0, &needed);
+    // Twice at most: the name may have grown in between.
+    for (int attempt = 0; attempt < 2 && needed > sizeof(UNICODE_STRING); ++attempt) {
+        // Whole 8-byte units, so the UNICODE_STRING at its start is aligned.
+        std::vector<std::uint64_t> buffer((needed + 7) / 8);
+        if (::NtQueryObject(handle, objectNameInformation, buffer.data(), needed, &needed) >= 0) {
+            const auto& name = *reinterpret_cast<const UNICODE_STRING*>(buffer.data());
+            return std::wstring(name.Buffer, name.Length / sizeof(wchar_t));
+        }
+    }
+    return {};
 }
 
 // Final paths against final paths, so a short 8.3 form or another letter case in a path does not matter.
@@ -58,33 +76,56 @@ bool sameText(const std::wstring& a, const std::wstring& b) {
                                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-// The marker opened as itself and checked on its handle: no link or reparse point, a trusted owner. Opened
-// without FILE_SHARE_DELETE, it cannot be renamed or removed while the handle is held.
-OwnedHandle openMarker(const std::filesystem::path& marker, DWORD& attributes,
-                       std::wstring& markerFinalPath) {
+// A folder or file opened as itself, with what was checked on its handle; empty when it could not be opened
+// or a check failed.
+struct Checked {
+    OwnedHandle handle;
+    DWORD attributes = 0;
+    DWORD names = 0;
+    std::wstring finalPath;
+
+    explicit operator bool() const { return handle != nullptr; }
+};
+
+// What the marker and the log file must both be: no link or other reparse point, a trusted owner, and a
+// final path the system can give.
+Checked checkedAsItself(OwnedHandle handle) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!handle || !::GetFileInformationByHandle(handle.get(), &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !ownerCounts(handle.get())) {
+        return {};
+    }
+    std::wstring path = finalPath(handle.get());
+    if (path.empty()) {
+        return {};
+    }
+    return Checked{std::move(handle), information.dwFileAttributes, information.nNumberOfLinks,
+                   std::move(path)};
+}
+
+// The marker opened as itself: it must be the folder by the marker's name wherever the folders above it
+// lead, so a mount point or link among them cannot make another folder pass for it. Opened without
+// FILE_SHARE_DELETE, it cannot be renamed or removed while the handle is held.
+Checked openMarker(const std::filesystem::path& marker) {
     // Wine shows a Unix link as a reparse point by its path only.
     const DWORD attributesByPath = ::GetFileAttributesW(marker.c_str());
     if (attributesByPath == INVALID_FILE_ATTRIBUTES ||
         (attributesByPath & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-        return nullptr;
+        return {};
     }
     HANDLE handle = ::CreateFileW(marker.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    OwnedHandle folder(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (!folder || !::GetFileInformationByHandle(folder.get(), &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || !ownerCounts(folder.get())) {
-        return nullptr;
+    Checked folder = checkedAsItself(OwnedHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle));
+    if (!folder || !finalPathEndsInName(folder.finalPath, marker.filename().native())) {
+        return {};
     }
-    attributes = information.dwFileAttributes;
-    markerFinalPath = finalPath(folder.get());
     return folder;
 }
 
 // The file of that name directly inside the folder, reached through the folder's handle and never through
 // a path: the name cannot lead anywhere else on the way.
-OwnedHandle openInFolder(HANDLE folder, const std::wstring& name, ULONG disposition) {
+OwnedHandle createInFolder(HANDLE folder, const std::wstring& name, ULONG disposition) {
     UNICODE_STRING objectName{};
     objectName.Buffer = const_cast<PWSTR>(name.c_str());
     objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
@@ -96,20 +137,28 @@ OwnedHandle openInFolder(HANDLE folder, const std::wstring& name, ULONG disposit
     object.Attributes = caseInsensitive;
     IO_STATUS_BLOCK status{};
     HANDLE file = nullptr;
-    const NTSTATUS result =
-        ::NtCreateFile(&file, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &object, &status,
-                       nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                       disposition, nonDirectoryFile | synchronousFile | openReparsePoint, nullptr, 0);
+    const NTSTATUS result = ::NtCreateFile(
+        &file, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE, &object, &status,
+        nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
+        nonDirectoryFile | synchronousFile | openReparsePoint, nullptr, 0);
     return OwnedHandle(result >= 0 ? file : nullptr);
 }
 
-// A plain file with one name, reached without any link. Where the file system hides a link from the
-// attributes (a Unix link under Wine), the final path still shows where it leads.
-bool isPlainFileNamed(HANDLE file, const std::wstring& expectedFinalPath) {
-    BY_HANDLE_FILE_INFORMATION information{};
-    return ::GetFileInformationByHandle(file, &information) &&
-           (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0 &&
-           information.nNumberOfLinks == 1 && sameText(finalPath(file), expectedFinalPath);
+// The log file inside the checked folder, checked the same way: a plain file with one name and a trusted
+// owner, reached without any link. Where the file system hides a link from the attributes (a Unix link
+// under Wine), the final path still shows where it leads.
+Checked openInFolder(const Checked& folder, const std::wstring& name) {
+    // Open what is there, or make a new file: making one never goes through whatever a name leads to.
+    OwnedHandle handle = createInFolder(folder.handle.get(), name, openExistingFile);
+    if (!handle) {
+        handle = createInFolder(folder.handle.get(), name, createNewFile);
+    }
+    Checked file = checkedAsItself(std::move(handle));
+    if (!file || (file.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || file.names != 1 ||
+        !sameText(file.finalPath, folder.finalPath + L"\\" + name)) {
+        return {};
+    }
+    return file;
 }
 
 }  // namespace
@@ -124,34 +173,39 @@ bool ownerIsTrusted(PSID owner, HANDLE token) {
            ::EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, owner);
 }
 
-bool markerCounts(const std::filesystem::path& marker, MarkerIdentity& identity) {
-    DWORD attributes = 0;
-    std::wstring markerFinalPath;
-    if (!openMarker(marker, attributes, markerFinalPath) || markerFinalPath.empty()) {
+bool finalPathEndsInName(const std::wstring& finalPath, const std::wstring& name) {
+    if (name.empty() || finalPath.size() <= name.size() ||
+        finalPath[finalPath.size() - name.size() - 1] != L'\\') {
         return false;
     }
-    identity.finalPath = markerFinalPath;
+    const wchar_t* last = finalPath.c_str() + finalPath.size() - name.size();
+    return ::CompareStringOrdinal(last, static_cast<int>(name.size()), name.c_str(),
+                                  static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool markerCounts(const std::filesystem::path& marker, MarkerIdentity& identity) {
+    // A plain file by the marker's name still switches logging on, as it always has; every record then
+    // finds no folder there and is dropped.
+    const Checked folder = openMarker(marker);
+    if (!folder) {
+        return false;
+    }
+    identity.finalPath = folder.finalPath;
     return true;
 }
 
 LogFileHandle openLogForAppend(const std::filesystem::path& marker, const MarkerIdentity& identity,
                                const std::filesystem::path& fileName) {
-    DWORD attributes = 0;
-    std::wstring folderFinalPath;
-    const OwnedHandle folder = openMarker(marker, attributes, folderFinalPath);
-    if (!folder || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        !sameText(folderFinalPath, identity.finalPath.native())) {
+    const Checked folder = openMarker(marker);
+    if (!folder || (folder.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
+        !sameText(folder.finalPath, identity.finalPath.native())) {
         return noLogFile;
     }
-    // Open what is there, or make a new file: making one never goes through whatever a name leads to.
-    OwnedHandle file = openInFolder(folder.get(), fileName.native(), openExistingFile);
+    Checked file = openInFolder(folder, fileName.native());
     if (!file) {
-        file = openInFolder(folder.get(), fileName.native(), createNewFile);
-    }
-    if (!file || !isPlainFileNamed(file.get(), folderFinalPath + L"\\" + fileName.native())) {
         return noLogFile;
     }
-    return reinterpret_cast<LogFileHandle>(file.release());
+    return reinterpret_cast<LogFileHandle>(file.handle.release());
 }
 
 bool appendToLog(LogFileHandle file, const char* bytes, std::size_t size) {

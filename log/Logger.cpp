@@ -60,22 +60,34 @@ void Logger::writeRecord(const std::string& prefix, std::int32_t line, const cha
         return;
     }
     const std::lock_guard<std::mutex> hold(writeLock);
-    if (!fileStream.is_open()) {
-        std::filesystem::path marker;
-        if (!logplatform::openPathFromText(folderPath, marker)) {
-            return;
-        }
-        // The file is opened inside the folder checked for this record, by its name alone.
-        fileStream.open(marker, markerIdentity, logFileName());
+    // A record that cannot be written (memory running out while it is put together, say) is dropped, and
+    // its file closed on that path too: logging never stops the program, and the next record checks the
+    // folder again.
+    try {
         if (!fileStream.is_open()) {
+            std::filesystem::path marker;
+            if (!logplatform::openPathFromText(folderPath, marker)) {
+                return;
+            }
+            // The file is opened inside the folder checked for this record, by its name alone.
+            fileStream.open(marker, markerIdentity, logFileName());
+            if (!fileStream.is_open()) {
+                return;
+            }
+        }
+        fileStream << prefix << '[' << line << "] " << message;
+        writeTail(fileStream);
+        fileStream << '\n';
+        // A stream that failed part of the way holds part of a record: none of it is written.
+        if (!fileStream) {
+            fileStream.discard();
             return;
         }
+        fileStream.flush();
+        fileStream.close();
+    } catch (...) {
+        fileStream.discard();
     }
-    fileStream << prefix << '[' << line << "] " << message;
-    writeTail(fileStream);
-    fileStream << '\n';
-    fileStream.flush();
-    fileStream.close();
 }
 
 void Logger::logMessage(std::string prefix, std::int32_t line, const char* message) {

@@ -153,6 +153,19 @@ TEST_F(LoggerProcess, MarkerOfAnotherUserKeepsLoggingOff) {
     EXPECT_TRUE(std::filesystem::is_empty(marker()));
 }
 
+TEST_F(LoggerProcess, LogFileOfAnotherUserInATrustedMarkerIsLeftAlone) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "giving the log file to another user needs root";
+    }
+    createMarkerFolder();
+    writeFile(logFile(), "theirs\n");
+    ASSERT_EQ(::chown(logFile().c_str(), 65534, 65534), 0);
+    const ChildRun run = runDriver({"m|1|hello"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(readFile(logFile()), "theirs\n");
+}
+
 TEST_F(LoggerProcess, MarkerOfRootStillLogsForEveryUser) {
     createMarkerFolder();
     if (::geteuid() == 0) {

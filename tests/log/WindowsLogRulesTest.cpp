@@ -117,5 +117,28 @@ INSTANTIATE_TEST_SUITE_P(Owners, MarkerOwnerForARunThatIsNotElevated,
                                          OwnerCase{"AnotherUser", L"S-1-5-21-1111-2222-3333-1001", false}),
                          [](const testing::TestParamInfo<OwnerCase>& tested) { return tested.param.name; });
 
+struct FinalPathCase {
+    const char* name;
+    const wchar_t* finalPath;
+    bool isTheMarker;
+    friend void PrintTo(const FinalPathCase& tested, std::ostream* out) { *out << tested.name; }
+};
+
+class MarkerFinalPath : public testing::TestWithParam<FinalPathCase> {};
+
+TEST_P(MarkerFinalPath, MustEndInTheMarkersOwnName) {
+    EXPECT_EQ(finalPathEndsInName(GetParam().finalPath, L"qortavronotify"), GetParam().isTheMarker);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, MarkerFinalPath,
+    testing::Values(
+        FinalPathCase{"TheMarker", L"\\Device\\HarddiskVolume1\\Users\\nina\\Temp\\qortavronotify", true},
+        FinalPathCase{"OtherLetterCase", L"\\Device\\ImDisk0\\Temp\\QortavroNotify", true},
+        FinalPathCase{"AnotherFolderALinkLeadsTo", L"\\Device\\HarddiskVolume1\\Windows\\System32", false},
+        FinalPathCase{"NameOnlyEndsLikeIt", L"\\Device\\HarddiskVolume1\\Temp\\xqortavronotify", false},
+        FinalPathCase{"TheNameAlone", L"qortavronotify", false}),
+    [](const testing::TestParamInfo<FinalPathCase>& tested) { return tested.param.name; });
+
 }  // namespace
 }  // namespace logplatform

@@ -37,8 +37,10 @@ expect_untouched "log file has a second hard link" "$outside/victim.txt" \
     eval 'mkdir "$marker" && ln "$outside/victim.txt" "$marker/LogDriver.txt"'
 if [ "$(id -u)" -eq 0 ]; then
     expect_untouched "marker belongs to another user" "$marker" eval 'mkdir "$marker" && chown 65534:65534 "$marker"'
+    expect_untouched "log file belongs to another user" "$marker/LogDriver.txt" \
+        eval 'mkdir "$marker" && echo theirs >"$marker/LogDriver.txt" && chown 65534:65534 "$marker/LogDriver.txt"'
 else
-    echo "skipped: marker belongs to another user (needs root)"
+    echo "skipped: marker and log file of another user (giving them away needs root)"
 fi
 
 # The marker swapped for a link while the driver runs, then made again as a folder of its own: the link's
@@ -78,4 +80,19 @@ mkdir "$marker"
 run_driver "ordinary marker"
 grep -q '\[1\] planted' "$marker/LogDriver.txt" 2>/dev/null || fail "ordinary marker: nothing was logged"
 echo "ok: ordinary marker logs"
+
+# The temporary folder reached through a linked folder, where the marker's final path is longer than any
+# fixed buffer would hold: it still logs.
+failed_before=$failures
+long=$work/long/$(printf 'a%.0s' {1..200})/$(printf 'b%.0s' {1..200})/$(printf 'c%.0s' {1..200})
+mkdir -p "$long/qortavronotify"
+ln -s "$long" "$work/short"
+setup "the Windows path of the linked temporary folder" winepath -w "$work/short"
+short=$setup_output
+for variable in TMP TEMP; do
+    setup "$variable for the linked temporary folder" wine reg add 'HKCU\Environment' /v "$variable" /d "$short" /f
+done
+run_driver "long final path"
+grep -q '\[1\] planted' "$long/qortavronotify/LogDriver.txt" 2>/dev/null || fail "long final path: nothing was logged"
+[ "$failures" -ne "$failed_before" ] || echo "ok: a marker with a final path of $(($(wc -c <<<"$long") + 15)) characters logs"
 [ "$failures" -eq 0 ] && echo "all cases passed" || { echo "$failures failure(s)"; exit 1; }
