@@ -2,18 +2,26 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 
 #include "LogPrefix.h"
 
 namespace {
 
-// Local time is the platform's; pin it to UTC so the expected texts are fixed.
-void useUtcAsLocalTime() {
+// Local time is the platform's; pin the zone so the expected texts are fixed.
+void useTimeZone(const char* zone) {
 #ifdef _WIN32
-    _putenv_s("TZ", "UTC0");
+    _putenv_s("TZ", zone);
     _tzset();
 #else
-    setenv("TZ", "UTC0", 1);
+    setenv("TZ", zone, 1);
     tzset();
 #endif
 }
@@ -30,7 +38,7 @@ struct PrefixCase {
 
 class LogPrefix : public testing::TestWithParam<PrefixCase> {
   protected:
-    static void SetUpTestSuite() { useUtcAsLocalTime(); }
+    static void SetUpTestSuite() { useTimeZone("UTC0"); }
 };
 
 TEST_P(LogPrefix, ComposesThreadDateTimeAndMillisecondsFromOneReading) {
@@ -47,6 +55,41 @@ INSTANTIATE_TEST_SUITE_P(
         PrefixCase{4294967295u, 946684799 * ticksPerSecond + 9'990'000,
                    "[4294967295] 1999-12-31 23:59:59.999 "},
         PrefixCase{0, 0, "[    0] 1970-01-01 00:00:00.000 "}));
+
+// These machines run in UTC, where local time and UTC cannot be told apart: half an hour off a whole hour
+// shows which one the prefix holds.
+TEST(LogPrefixInLocalTime, FollowsTheTimeZoneOfTheMachine) {
+    useTimeZone("IST-5:30");
+    const std::string prefix = composeLogPrefix(6120, march14At092653 * ticksPerSecond);
+    useTimeZone("UTC0");
+    EXPECT_EQ(prefix, "[ 6120] 2026-03-14 14:56:53.000 ");
+}
+
+// A clock before 1970 still gives milliseconds 000 to 999, whatever the platform makes of the date.
+TEST(LogPrefixBefore1970, CountsMillisecondsDownFromTheSecondAfter) {
+    const std::string prefix = composeLogPrefix(7, -ticksPerSecond / 1000);
+    EXPECT_EQ(prefix.substr(prefix.size() - 5), ".999 ") << prefix;
+}
+
+std::uint32_t osThreadId() {
+#ifdef _WIN32
+    return static_cast<std::uint32_t>(::GetCurrentThreadId());
+#else
+    return static_cast<std::uint32_t>(::syscall(SYS_gettid));
+#endif
+}
+
+// The records of a process's threads can be told apart: each prefix names the thread that made it.
+TEST(MakeLogPrefix, NamesTheThreadThatMadeIt) {
+    std::string prefix;
+    std::uint32_t id = 0;
+    std::thread([&] {
+        prefix = makeLogPrefix();
+        id = osThreadId();
+    }).join();
+    ASSERT_NE(id, osThreadId());
+    EXPECT_EQ(std::stoul(prefix.substr(1)), id) << prefix;
+}
 
 TEST(MakeLogPrefix, HasTheShapeOfAPrefix) {
     const std::string prefix = makeLogPrefix();
