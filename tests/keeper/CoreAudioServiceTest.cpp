@@ -74,7 +74,8 @@ class FakeDevice : public Counted<IMMDevice> {
         return storeResult;
     }
     HRESULT STDMETHODCALLTYPE GetId(LPWSTR* out) override {
-        *out = idResult == S_OK ? taskCopy(L"{0.0.0.00000000}.{Ab-\u00e9}") : nullptr;
+        *out = idResult == S_OK && !givesNullId ? taskCopy(L"{0.0.0.00000000}.{Ab-\u00e9}") : nullptr;
+        handedOutId = *out;
         return idResult;
     }
     HRESULT STDMETHODCALLTYPE GetState(DWORD*) override { return E_NOTIMPL; }
@@ -82,6 +83,8 @@ class FakeDevice : public Counted<IMMDevice> {
     FakeStore store;
     HRESULT storeResult = S_OK;
     HRESULT idResult = S_OK;
+    bool givesNullId = false;  // and yet reports success
+    void* handedOutId = nullptr;
     bool openedForReading = false;
 };
 
@@ -246,14 +249,21 @@ TEST_F(CoreAudioService, AbsentEndpointHasNoName) {
     EXPECT_EQ(platformAudioEndpointService().getFriendlyName(EndpointHandle{}), "null");
 }
 
-TEST_F(CoreAudioService, IdentifierIsTheDevicesUnitForUnit) {
+TEST_F(CoreAudioService, IdentifierIsTheDevicesUnitForUnitAndItsStringIsFreedOnce) {
+    TaskMemoryFrees frees;
+    ASSERT_TRUE(frees.registered);
     const auto id = platformAudioEndpointService().getEndpointId(EndpointHandle{&device});
     ASSERT_TRUE(id.has_value());
     EXPECT_EQ(*id, u"{0.0.0.00000000}.{Ab-\u00e9}");
+    EXPECT_EQ(frees.of(device.handedOutId), 1);
 }
 
 TEST_F(CoreAudioService, IdentifierIsAbsentWhenTheDeviceGivesNone) {
     device.idResult = E_OUTOFMEMORY;
+    EXPECT_FALSE(platformAudioEndpointService().getEndpointId(EndpointHandle{&device}).has_value());
+    // A driver that reports success and hands out no string.
+    device.idResult = S_OK;
+    device.givesNullId = true;
     EXPECT_FALSE(platformAudioEndpointService().getEndpointId(EndpointHandle{&device}).has_value());
 }
 
