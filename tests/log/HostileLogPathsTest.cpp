@@ -141,6 +141,22 @@ TEST_F(LoggerProcessWithSteps, MarkerSwappedForALinkMidRunGetsNothingAndAMarkerM
     EXPECT_EQ(loggedLines(), (std::vector<std::string>{"[4] made again"}));
 }
 
+TEST_F(LoggerProcessWithSteps, MarkerSwappedMidRunForAFolderOfAnotherUserGetsNothing) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "giving a folder to another user needs root";
+    }
+    createMarkerFolder();
+    const std::filesystem::path away = temporary.path() / "moved-away";
+    const ChildRun run = runDriverWithSteps({"m|1|before", "pause", "m|2|into their folder"}, {[&] {
+                                                std::filesystem::rename(marker(), away);
+                                                std::filesystem::create_directory(marker());
+                                                ASSERT_EQ(::chown(marker().c_str(), 65534, 65534), 0);
+                                            }});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(marker()));
+    EXPECT_EQ(logRecords(away / "LogDriver.txt"), (std::vector<std::string>{banner, "[1] before"}));
+}
+
 TEST_F(LoggerProcess, MarkerOfAnotherUserKeepsLoggingOff) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "giving the marker to another user needs root";

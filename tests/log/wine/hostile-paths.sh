@@ -74,6 +74,29 @@ records() { log_records "$1" | tr '\n' '|'; }
 rm -rf "$temp/moved-away"
 [ "$failures" -ne "$failed_before" ] || echo "ok: marker swapped for a link mid-run, then made again"
 
+# The temporary folder itself swapped mid-run for a link to a folder that holds a marker of its own: that
+# marker is not the one the run began with, and gets nothing.
+fresh
+failed_before=$failures
+mkdir "$marker" "$work/other-temp" "$work/other-temp/qortavronotify"
+rm -f "$work/signals/"*
+wine "$bin/logdriver.exe" "m|1|before" "pause|3|$signals" "m|2|into the other marker" </dev/null >"$work/out.txt" 2>&1 &
+driver=$!
+wait_for "$work/signals/paused-3"
+mv "$temp" "$temp.away"
+ln -s "$work/other-temp" "$temp"
+touch "$work/signals/resume-3"
+code=0
+wait "$driver" || code=$?
+rm "$temp"
+mv "$temp.away" "$temp"
+[ "$code" -eq 0 ] || fail "temporary folder swapped mid-run: exit $code, console: $(cat "$work/out.txt")"
+[ -z "$(ls -A "$work/other-temp/qortavronotify")" ] ||
+    fail "temporary folder swapped mid-run: the other marker got $(ls -A "$work/other-temp/qortavronotify")"
+[ "$(records "$marker/LogDriver.txt")" = "[7] ***** LogDriver Logs *****|[1] before|" ] ||
+    fail "temporary folder swapped mid-run: the marker holds $(records "$marker/LogDriver.txt")"
+[ "$failures" -ne "$failed_before" ] || echo "ok: temporary folder swapped for a link mid-run"
+
 # And an ordinary marker of the user's own still logs, so the cases above were not quiet for another reason.
 fresh
 mkdir "$marker"
