@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <cwchar>
 #include <string>
+#include <vector>
 
 #include "ChildProcess.h"
+#include "ScratchDirectory.h"
 
 namespace {
 
@@ -48,6 +54,77 @@ TEST_P(ProgramResources, VersionResourceNamesTheProgram) {
     EXPECT_NE(version.find(utf16), std::string::npos);
 }
 
+// What is shipped carries no symbol table: the COFF header's pointer to one and its count are zero.
+TEST_P(ProgramResources, ShippedProgramHasNoSymbolTable) {
+    const std::string image = readFile(siblingProgram(GetParam()));
+    ASSERT_GT(image.size(), 0x40u);
+    std::uint32_t header = 0;
+    std::memcpy(&header, image.data() + 0x3C, sizeof(header));
+    ASSERT_LE(header + 4u + sizeof(IMAGE_FILE_HEADER), image.size());
+    ASSERT_EQ(image.compare(header, 4, std::string("PE\0\0", 4)), 0);
+    IMAGE_FILE_HEADER coff{};
+    std::memcpy(&coff, image.data() + header + 4, sizeof(coff));
+    EXPECT_EQ(coff.PointerToSymbolTable, 0u);
+    EXPECT_EQ(coff.NumberOfSymbols, 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Programs, ProgramResources, testing::Values("Kestrane", "Halvicor"));
+
+using VersionNumbers = std::array<unsigned, 4>;
+
+struct VersionCase {
+    const char* program;  // null: this test itself
+    VersionNumbers expected;
+    friend void PrintTo(const VersionCase& tested, std::ostream* out) {
+        *out << (tested.program != nullptr ? tested.program : "VersionProbe");
+    }
+};
+
+std::filesystem::path pathOf(const char* program) {
+    if (program != nullptr) {
+        return siblingProgram(program);
+    }
+    wchar_t own[MAX_PATH * 4];
+    return std::wstring(own, ::GetModuleFileNameW(nullptr, own, MAX_PATH * 4));
+}
+
+// The version as installers and Explorer read it: the numbers of the fixed part, and the strings of the
+// block that the Translation entry names.
+class ProgramVersion : public testing::TestWithParam<VersionCase> {};
+
+TEST_P(ProgramVersion, NumbersAndStringsCarryItFieldByField) {
+    const std::filesystem::path program = pathOf(GetParam().program);
+    std::vector<unsigned char> data(::GetFileVersionInfoSizeW(program.c_str(), nullptr));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(::GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
+    void* found = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", &found, &length));
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(found);
+    const VersionNumbers& expected = GetParam().expected;
+    for (const DWORD part : {fixed->dwFileVersionMS, fixed->dwProductVersionMS}) {
+        EXPECT_EQ((VersionNumbers{HIWORD(part), LOWORD(part), expected[2], expected[3]}), expected);
+    }
+    for (const DWORD part : {fixed->dwFileVersionLS, fixed->dwProductVersionLS}) {
+        EXPECT_EQ((VersionNumbers{expected[0], expected[1], HIWORD(part), LOWORD(part)}), expected);
+    }
+
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &found, &length));
+    ASSERT_GE(length, 4u);
+    const auto* translation = static_cast<const WORD*>(found);
+    const std::wstring text = std::to_wstring(expected[0]) + L"." + std::to_wstring(expected[1]) + L"." +
+                              std::to_wstring(expected[2]) + L"." + std::to_wstring(expected[3]);
+    for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
+        wchar_t query[64];
+        std::swprintf(query, 64, L"\\StringFileInfo\\%04x%04x\\%ls", translation[0], translation[1], name);
+        ASSERT_TRUE(::VerQueryValueW(data.data(), query, &found, &length)) << "no " << name << " string";
+        EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(found)), text);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramVersion,
+                         testing::Values(VersionCase{"Kestrane", {PROJECT_VERSION_NUMBERS}},
+                                         VersionCase{"Halvicor", {PROJECT_VERSION_NUMBERS}},
+                                         VersionCase{nullptr, {4, 3, 2, 1}}));
 
 }  // namespace
