@@ -60,7 +60,7 @@ wait_until() { # seconds, command...
 }
 
 # A log's records as text: each without its time prefix and line end.
-log_records() { sed -e 's/\r$//' -e 's/^\[ *[0-9]*\] [0-9-]* [0-9:.]* //' "$1" 2>/dev/null; }
+log_records() { [ -e "$1" ] || return 0; sed -e 's/\r$//' -e 's/^\[ *[0-9]*\] [0-9-]* [0-9:.]* //' "$1" 2>/dev/null; }
 
 failures=0
 fail() {
