@@ -80,25 +80,24 @@ register_policy_server() {
 
 unregister_policy_server() { reg delete "$policy_class_key" /f; }
 
-# Once Kestrane's snapshot is in its log, the communications default of playback (and of recording) is
-# switched to the endpoints given, as a driver's installation would: inside the settle wait.
-take_over_after_snapshot() {
-    local speaker=$1 mic=${2:-}
-    wait_until 30 grep -q '\[232\]' "$log" 2>/dev/null || fail "no snapshot in $log within 30 s"
-    set_default DefaultVoiceOutput "$speaker"
-    [ -z "$mic" ] || set_default DefaultVoiceInput "$mic"
-}
-
-# Runs Kestrane.exe as an installer would; its console goes to $work/console.txt. With endpoint ids given,
-# they take over during the settle wait. Sets exit_code and elapsed (ms).
+# Runs Kestrane.exe as an installer would; its console goes to $work/console.txt. With endpoint ids given, a
+# driver's installation makes them the communications defaults of playback (and recording) once Kestrane
+# has recorded the defaults, inside its settle wait (takeover.exe, started first and watching its log).
+# Sets exit_code and elapsed (ms).
 run_kestrane() {
-    local started program
-    rm -f "$log" "$calls" "$work/console.txt"
+    local started program takeover=
+    rm -f "$log" "$calls" "$work/console.txt" "$work/takeover.txt"
+    if [ -n "${1:-}" ]; then
+        wine "$bin/takeover.exe" "$@" </dev/null >"$work/takeover.txt" 2>&1 &
+        takeover=$!
+        wait_until 30 grep -q watching "$work/takeover.txt" ||
+            { echo "set-up failed: takeover.exe did not start: $(cat "$work/takeover.txt")" >&2; exit 2; }
+    fi
     started=$(date +%s%N)
     wine "$bin/Kestrane.exe" >"$work/console.txt" </dev/null 2>"$work/stderr.txt" &
     program=$!
-    [ -z "${1:-}" ] || take_over_after_snapshot "$@"
     exit_code=0
     wait "$program" || exit_code=$?
     elapsed=$((($(date +%s%N) - started) / 1000000))
+    [ -z "$takeover" ] || wait "$takeover" || fail "no takeover: takeover.exe saw no snapshot in $log"
 }

@@ -43,8 +43,8 @@ def wix_with_step(text, command, argument):
     number = lambda part: [int(n) for n in re.findall(r'Sequence="(\d+)"', part)]
     at = (number(before)[-1] + number(after)[0]) // 2
     # Installed beside the helpers (wixl knows no action that runs a program by its path alone).
-    program = f'<File Id="DeviceStepExe" Name="{command}" Source="{command}" />\n'
-    action = (f'<CustomAction Id="TestDeviceStep" FileKey="DeviceStepExe" ExeCommand="{argument}" '
+    program = f'<File Id="TakeoverExe" Name="{command}" Source="{command}" />\n'
+    action = (f'<CustomAction Id="TestDeviceStep" FileKey="TakeoverExe" ExeCommand="{argument}" '
               f'Execute="deferred" Impersonate="yes" Return="check" />\n')
     step = f'<Custom Action="TestDeviceStep" Sequence="{at}">NOT Installed</Custom>\n'
     text = text.replace("</Component>", program + "</Component>", 1)
@@ -65,7 +65,7 @@ def nsis_with_step(text, command, argument):
 def main():
     recipe, out, command, argument = sys.argv[1:5]
     # The MSI installs the program beside the helpers; the NSIS installer runs it where it lies.
-    program = "devicestep.exe" if recipe.endswith(".wxs") else command
+    program = "takeover.exe" if recipe.endswith(".wxs") else command
     text = open(recipe, encoding="utf-8").read()
     if MARK not in text:
         sys.exit(f"{recipe} marks no device step ('{MARK}')")

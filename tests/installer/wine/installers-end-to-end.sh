@@ -15,10 +15,10 @@ audio_lab_start "$1" "$2"
 # read for what an engine under Wine cannot show.
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 mkdir -p "$work/recipes"
-cp "$bin/devicestep.exe" "$WINEPREFIX/drive_c/devicestep.exe"
+cp "$bin/takeover.exe" "$WINEPREFIX/drive_c/takeover.exe"
 for recipe in helpers.wxs helpers.nsi; do
     python3 "$here/device-step.py" "$scripts/../examples/installer/$recipe" "$work/recipes/$recipe" \
-        'C:\devicestep.exe' "$headset_b" || { echo "FAIL: the recipe $recipe"; exit 1; }
+        'C:\takeover.exe' "$headset_b" || { echo "FAIL: the recipe $recipe"; exit 1; }
 done
 "$scripts/installers" "$bin" "$work/installers" "$work/recipes" >/dev/null
 register_policy_server
