@@ -64,6 +64,14 @@ TEST_F(LoggerProcess, LogRemovedBetweenRecordsIsCreatedAgainWithoutBanner) {
     EXPECT_EQ(loggedLines(), (std::vector<std::string>{"[2] second"}));
 }
 
+TEST_F(LoggerProcess, RecordThatRunsOutOfMemoryIsDroppedAndTheNextIsWritten) {
+    createMarkerFolder();
+    const ChildRun run = runDriver({"m|1|before", "o|2|dropped", "m|3|after"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(loggedLines(), (std::vector<std::string>{banner, "[1] before", "[3] after"}));
+}
+
 TEST_F(LoggerProcess, LogPathJoinsTheReportedTemporaryDirectoryAsText) {
     createMarkerFolder();
     const ChildRun run = runDriver({"print-log-path"});

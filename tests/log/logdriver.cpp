@@ -1,18 +1,23 @@
 // Writes the records named on its command line through the real logger, one argument a record:
 //   m|LINE|MESSAGE   n|LINE|MESSAGE|NAME|ID   e|LINE|MESSAGE|CODE   s|LINE|MESSAGE|STATUS|ERROR
+//   o|LINE|MESSAGE   a record whose first allocation fails, as when memory runs out mid-record
 //   remove-log       print-log-path
 //   pause|N|DIR      makes DIR/paused-N, then waits until DIR/resume-N exists (the test acts meanwhile);
 //                    DIR is the rest of the argument, taken as it stands
 // "\n" in a record's field stands for a line break. Paths are never read through that escape: a Windows
 // path such as Z:\home\nina holds it.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "LogPlatform.h"
@@ -25,6 +30,27 @@
 #endif
 
 const LogIdentity programLogIdentity{"/LogDriver.txt", "***** LogDriver Logs *****", 7};
+
+namespace {
+std::atomic<bool> failNextAllocation{false};
+}  // namespace
+
+// Every allocation of the driver, so that one can be made to fail.
+void* operator new(std::size_t size) {
+    if (failNextAllocation.exchange(false)) {
+        throw std::bad_alloc();
+    }
+    if (void* memory = std::malloc(size != 0 ? size : 1)) {
+        return memory;
+    }
+    throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept {
+    std::free(memory);
+}
+void operator delete(void* memory, std::size_t) noexcept {
+    std::free(memory);
+}
 
 namespace {
 
@@ -106,6 +132,11 @@ int main(int argc, char** argv) {
                 std::cerr << "no resume-" << step << " in time\n";
                 return 3;
             }
+        } else if (part[0] == "o" && part.size() == 3) {
+            std::string prefix = makeLogPrefix();
+            failNextAllocation = true;
+            processLogger.logMessage(std::move(prefix), number(part[1]), part[2].c_str());
+            failNextAllocation = false;
         } else if (part[0] == "m" && part.size() == 3) {
             processLogger.logMessage(makeLogPrefix(), number(part[1]), part[2].c_str());
         } else if (part[0] == "n" && part.size() == 5) {
