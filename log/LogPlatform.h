@@ -31,9 +31,11 @@ struct MarkerIdentity {
     std::filesystem::path finalPath;
 };
 
-// True when the marker is there as itself, not as a link, junction or other reparse point, and its owner
-// is trusted: the account the program runs as, the Administrators group or the system account (POSIX: the
-// effective user or root), whoever runs it. Anything else keeps logging off: a temporary folder that others
+// True when the marker is there as itself, not as a link, junction or other reparse point, it is the
+// folder by the marker's name wherever the folders above it lead (POSIX: its last part is opened without
+// following a link; Windows: its final path ends in that name), and its owner is trusted: the account the
+// program runs as, the Administrators group or the system account (POSIX: the effective user or root),
+// whoever runs it. Anything else keeps logging off: a temporary folder that others
 // may write to must not let them steer an elevated program's writes. Fills what the records compare with.
 bool markerCounts(const std::filesystem::path& marker, MarkerIdentity& identity);
 
@@ -45,7 +47,8 @@ constexpr LogFileHandle noLogFile = -1;
 // checked again first, on an open handle of the folder that cannot be swapped while the file is opened
 // through it: a real folder of a trusted owner that is still what it was at start-up. Then the file is
 // opened relative to that handle, never by its full path, so nothing is created or written anywhere else;
-// a link, a reparse point, anything but a plain file, or a file with more than one name is not opened.
+// a link, a reparse point, anything but a plain file, a file with more than one name, or a file of an
+// owner who is not trusted (another user may have made it first) is not written.
 LogFileHandle openLogForAppend(const std::filesystem::path& marker, const MarkerIdentity& identity,
                                const std::filesystem::path& fileName);
 // Writes all of the bytes at the end of the file, each "\n" as the platform's line end.

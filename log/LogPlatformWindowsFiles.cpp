@@ -70,7 +70,7 @@ std::wstring finalPath(HANDLE handle) {
     return {};
 }
 
-// Final paths against final paths, so a short 8.3 form or another letter case in a path does not matter.
+// Final paths against final paths, letter case aside as the file system sets it aside.
 bool sameText(const std::wstring& a, const std::wstring& b) {
     return !a.empty() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;

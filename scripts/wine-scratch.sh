@@ -12,15 +12,15 @@ trap 'echo "stopped (exit $?): $BASH_COMMAND, in ${FUNCNAME[*]:-the script} at l
 wine_scratch_stop() { [ -z "${WINEPREFIX:-}" ] || wineserver -k >/dev/null 2>&1 || true; }
 
 # A set-up step, not what is tested: on a busy machine, and in a prefix that has just been made, Wine's
-# commands now and then fail once for no lasting reason. The step is tried up to five times, a little
-# later each time; its output is left in setup_output. One that keeps failing stops the script with a
-# single line that names the step, instead of letting later checks fail for the wrong reason.
+# commands now and then fail once for no lasting reason. The step is tried up to five times, waiting a
+# second longer each time; its output is left in setup_output. One that keeps failing stops the script
+# with a single line that names the step, instead of letting later checks fail for the wrong reason.
 setup() { # step, command...
     local step=$1 attempt
     shift
     for attempt in 1 2 3 4 5; do
         setup_output=$("$@" </dev/null 2>"$work/setup-error.txt") && return 0
-        sleep "0.$((attempt * 2))"
+        [ "$attempt" -eq 5 ] || sleep "$attempt"
     done
     trap - ERR
     echo "set-up failed: $step ($*: $(tr '\n' ' ' <"$work/setup-error.txt" | cut -c1-300))" >&2

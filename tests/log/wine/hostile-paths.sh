@@ -109,9 +109,9 @@ echo "ok: ordinary marker logs"
 failed_before=$failures
 long=$work/long/$(printf 'a%.0s' {1..200})/$(printf 'b%.0s' {1..200})/$(printf 'c%.0s' {1..200})
 mkdir -p "$long/qortavronotify"
-ln -s "$long" "$work/short"
-setup "the Windows path of the linked temporary folder" winepath -w "$work/short"
-short=$setup_output
+# The link itself as C:\t, so the temporary folder's own path is short wherever the checkout lies.
+ln -s "$long" "$WINEPREFIX/drive_c/t"
+short='C:\t'
 for variable in TMP TEMP; do
     setup "$variable for the linked temporary folder" wine reg add 'HKCU\Environment' /v "$variable" /d "$short" /f
 done
