@@ -57,7 +57,7 @@ def nsis_with_step(text, command, argument):
     at = next(i for i, line in enumerate(lines) if MARK in line)
     step = [f"  ExecWait '\"{command}\" {argument}' $0",
             '  ${If} $0 != 0',
-            f'    Abort "the device step failed: Kestrane was not watching"',
+            '    Abort "the device step failed: Kestrane was not watching"',
             '  ${EndIf}']
     return "\n".join(lines[:at + 1] + step + lines[at + 1:])
 
