@@ -73,27 +73,17 @@ INSTANTIATE_TEST_SUITE_P(Programs, ProgramResources, testing::Values("Kestrane",
 using VersionNumbers = std::array<unsigned, 4>;
 
 struct VersionCase {
-    const char* program;  // null: this test itself
+    const char* program;
     VersionNumbers expected;
-    friend void PrintTo(const VersionCase& tested, std::ostream* out) {
-        *out << (tested.program != nullptr ? tested.program : "VersionProbe");
-    }
+    friend void PrintTo(const VersionCase& tested, std::ostream* out) { *out << tested.program; }
 };
-
-std::filesystem::path pathOf(const char* program) {
-    if (program != nullptr) {
-        return siblingProgram(program);
-    }
-    wchar_t own[MAX_PATH * 4];
-    return std::wstring(own, ::GetModuleFileNameW(nullptr, own, MAX_PATH * 4));
-}
 
 // The version as installers and Explorer read it: the numbers of the fixed part, and the strings of the
 // block that the Translation entry names.
 class ProgramVersion : public testing::TestWithParam<VersionCase> {};
 
 TEST_P(ProgramVersion, NumbersAndStringsCarryItFieldByField) {
-    const std::filesystem::path program = pathOf(GetParam().program);
+    const std::filesystem::path program = siblingProgram(GetParam().program);
     std::vector<unsigned char> data(::GetFileVersionInfoSizeW(program.c_str(), nullptr));
     ASSERT_FALSE(data.empty());
     ASSERT_TRUE(::GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(data.size()), data.data()));
@@ -125,6 +115,6 @@ TEST_P(ProgramVersion, NumbersAndStringsCarryItFieldByField) {
 INSTANTIATE_TEST_SUITE_P(Programs, ProgramVersion,
                          testing::Values(VersionCase{"Kestrane", {PROJECT_VERSION_NUMBERS}},
                                          VersionCase{"Halvicor", {PROJECT_VERSION_NUMBERS}},
-                                         VersionCase{nullptr, {4, 3, 2, 1}}));
+                                         VersionCase{"program_resource_tests", {4, 3, 2, 1}}));
 
 }  // namespace

@@ -7,25 +7,15 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+
+#include "ScratchDirectory.h"
 
 namespace {
 
-bool defaultsRecorded(const std::wstring& log) {
-    HANDLE file =
-        ::CreateFileW(log.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-        text.append(buffer, read);
-    }
-    ::CloseHandle(file);
-    return text.find("[232] ") != std::string::npos;
+bool defaultsRecorded(const std::filesystem::path& log) {
+    return readFile(log).find("[232] ") != std::string::npos;
 }
 
 bool setDefault(const wchar_t* value, const std::wstring& id) {
@@ -42,7 +32,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     wchar_t temporary[MAX_PATH + 2];
     const DWORD length = ::GetTempPathW(MAX_PATH + 2, temporary);
-    const std::wstring log = std::wstring(temporary, length) + L"qortavronotify\\Kestraner.txt";
+    const std::filesystem::path log = std::wstring(temporary, length) + L"qortavronotify\\Kestraner.txt";
     std::puts("watching");
     std::fflush(stdout);
     // Kestrane records the defaults within a second of its start; thirty seconds are reached only when it
