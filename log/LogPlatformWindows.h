@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <filesystem>
 #include <optional>
@@ -21,8 +22,22 @@ std::optional<std::filesystem::path> temporaryDirectoryFrom(TemporaryPathQuery n
                                                             TemporaryPathQuery older);
 
 // A marker owned by the token's own account, by the Administrators group or by the system account counts,
-// whether or not the token is elevated: no ordinary user can give a folder to the last two.
+// whether or not the token is elevated: no ordinary user can give a folder to the last two. No owner at all
+// does not count.
 bool ownerIsTrusted(PSID owner, HANDLE token);
+
+// NtQueryObject, or a fake of it.
+using ObjectNameQuery = NTSTATUS(NTAPI*)(HANDLE handle, OBJECT_INFORMATION_CLASS informationClass,
+                                         PVOID information, ULONG length, PULONG returnLength);
+
+// The name the handle reached its object by (the final path in the volume's NT form), as the query gives
+// it; empty when it gives none.
+std::wstring finalPathFrom(HANDLE handle, ObjectNameQuery query);
+
+// What an NtCreateFile of the logger's leaves to use: the handle it opened, or null. An open that ended
+// because another process's oplock is being broken (a success code) is closed at once, so its record is
+// dropped rather than made to wait for that process.
+HANDLE handleToKeep(NTSTATUS status, HANDLE handle);
 
 // True when a final path's last part is the name given, letter case aside: the marker is the folder by
 // that name, not whatever folder a link or mount point on the way leads to.

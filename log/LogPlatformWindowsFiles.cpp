@@ -16,12 +16,17 @@ namespace logplatform {
 namespace {
 
 // NtCreateFile's values, named here because not every SDK's headers define them all.
-constexpr ULONG openExistingFile = 1;           // FILE_OPEN
-constexpr ULONG createNewFile = 2;              // FILE_CREATE
-constexpr ULONG synchronousFile = 0x00000020;   // FILE_SYNCHRONOUS_IO_NONALERT
-constexpr ULONG nonDirectoryFile = 0x00000040;  // FILE_NON_DIRECTORY_FILE
-constexpr ULONG openReparsePoint = 0x00200000;  // FILE_OPEN_REPARSE_POINT
-constexpr ULONG caseInsensitive = 0x00000040;   // OBJ_CASE_INSENSITIVE
+constexpr ULONG openExistingFile = 1;                                       // FILE_OPEN
+constexpr ULONG createNewFile = 2;                                          // FILE_CREATE
+constexpr ULONG synchronousFile = 0x00000020;                               // FILE_SYNCHRONOUS_IO_NONALERT
+constexpr ULONG nonDirectoryFile = 0x00000040;                              // FILE_NON_DIRECTORY_FILE
+constexpr ULONG openReparsePoint = 0x00200000;                              // FILE_OPEN_REPARSE_POINT
+constexpr ULONG completeIfOplocked = 0x00000100;                            // FILE_COMPLETE_IF_OPLOCKED
+constexpr ULONG caseInsensitive = 0x00000040;                               // OBJ_CASE_INSENSITIVE
+constexpr NTSTATUS oplockBreakInProgress = 0x00000108;                      // STATUS_OPLOCK_BREAK_IN_PROGRESS
+constexpr NTSTATUS bufferOverflow = static_cast<NTSTATUS>(0x80000005);      // STATUS_BUFFER_OVERFLOW
+constexpr NTSTATUS infoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);  // STATUS_INFO_LENGTH_MISMATCH
+constexpr NTSTATUS bufferTooSmall = static_cast<NTSTATUS>(0xC0000023);      // STATUS_BUFFER_TOO_SMALL
 // NtQueryObject's class for an object's name (an OBJECT_NAME_INFORMATION, a UNICODE_STRING)
 constexpr auto objectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
 
@@ -54,20 +59,9 @@ bool ownerCounts(HANDLE folder) {
 // of any length. The DOS form needs a drive letter, and volumes the mount manager gives none (RAM disks,
 // some user-mode file systems) have no such form; comparing a path with itself needs no letter. It is what
 // GetFinalPathNameByHandleW gives with VOLUME_NAME_NT, asked for directly: some implementations of that
-// call (Wine's) read it into a fixed buffer and fail on a long one. Empty when the system gives none.
+// call (Wine's) read it into a fixed buffer and fail on a long one.
 std::wstring finalPath(HANDLE handle) {
-    ULONG needed = 0;
-    ::NtQueryObject(handle, objectNameInformation, nullptr, 0, &needed);
-    // Twice at most: the name may have grown in between.
-    for (int attempt = 0; attempt < 2 && needed > sizeof(UNICODE_STRING); ++attempt) {
-        // Whole 8-byte units, so the UNICODE_STRING at its start is aligned.
-        std::vector<std::uint64_t> buffer((needed + 7) / 8);
-        if (::NtQueryObject(handle, objectNameInformation, buffer.data(), needed, &needed) >= 0) {
-            const auto& name = *reinterpret_cast<const UNICODE_STRING*>(buffer.data());
-            return std::wstring(name.Buffer, name.Length / sizeof(wchar_t));
-        }
-    }
-    return {};
+    return finalPathFrom(handle, ::NtQueryObject);
 }
 
 // Final paths against final paths, letter case aside as the file system sets it aside.
@@ -103,9 +97,58 @@ Checked checkedAsItself(OwnedHandle handle) {
                    std::move(path)};
 }
 
+// An object opened by name, relative to the root's handle when there is one, without ever waiting for
+// another process to acknowledge the break of its oplock: a holder that never does would stop the program
+// before main.
+OwnedHandle openWithoutWaiting(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG disposition,
+                               ULONG options) {
+    UNICODE_STRING objectName{};
+    objectName.Buffer = const_cast<PWSTR>(name.c_str());
+    objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
+    objectName.MaximumLength = objectName.Length;
+    OBJECT_ATTRIBUTES object{};
+    object.Length = sizeof(object);
+    object.RootDirectory = root;
+    object.ObjectName = &objectName;
+    object.Attributes = caseInsensitive;
+    IO_STATUS_BLOCK status{};
+    HANDLE handle = nullptr;
+    const NTSTATUS result = ::NtCreateFile(&handle, access, &object, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           disposition, options | completeIfOplocked, nullptr, 0);
+    return OwnedHandle(handleToKeep(result, result >= 0 ? handle : nullptr));
+}
+
+// The file of that name directly inside the folder, reached through the folder's handle and never through
+// a path: the name cannot lead anywhere else on the way.
+OwnedHandle createInFolder(HANDLE folder, const std::wstring& name, ULONG disposition) {
+    return openWithoutWaiting(folder, name,
+                              FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE,
+                              disposition, nonDirectoryFile | synchronousFile | openReparsePoint);
+}
+
+// The marker's name in the form NtCreateFile takes: made whole first, as any Windows open would.
+std::wstring ntPathOf(const std::filesystem::path& marker) {
+    const DWORD needed = ::GetFullPathNameW(marker.c_str(), 0, nullptr, nullptr);
+    std::wstring full(needed, L'\0');
+    const DWORD length = needed == 0 ? 0 : ::GetFullPathNameW(marker.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) {
+        return {};
+    }
+    full.resize(length);
+    if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0) {
+        return L"\\??\\" + full.substr(4);
+    }
+    if (full.rfind(L"\\\\", 0) == 0) {
+        return L"\\??\\UNC\\" + full.substr(2);
+    }
+    return L"\\??\\" + full;
+}
+
 // The marker opened as itself: it must be the folder by the marker's name wherever the folders above it
-// lead, so a mount point or link among them cannot make another folder pass for it. Opened without
-// FILE_SHARE_DELETE, it cannot be renamed or removed while the handle is held.
+// lead, so a mount point or link among them cannot make another folder pass for it. The handle keeps what
+// was checked from being reused for another object, but not the name from being renamed or removed: with
+// no data access asked for, share modes do not apply, which is why each record checks again.
 Checked openMarker(const std::filesystem::path& marker) {
     // Wine shows a Unix link as a reparse point by its path only.
     const DWORD attributesByPath = ::GetFileAttributesW(marker.c_str());
@@ -113,35 +156,15 @@ Checked openMarker(const std::filesystem::path& marker) {
         (attributesByPath & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
         return {};
     }
-    HANDLE handle = ::CreateFileW(marker.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    Checked folder = checkedAsItself(OwnedHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle));
+    // READ_CONTROL makes this more than an attribute-only open, and such an open breaks another process's
+    // oplock on the folder: it goes through the same open as the log file, which never waits for a break.
+    Checked folder = checkedAsItself(
+        openWithoutWaiting(nullptr, ntPathOf(marker), READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                           openExistingFile, synchronousFile | openReparsePoint));
     if (!folder || !finalPathEndsInName(folder.finalPath, marker.filename().native())) {
         return {};
     }
     return folder;
-}
-
-// The file of that name directly inside the folder, reached through the folder's handle and never through
-// a path: the name cannot lead anywhere else on the way.
-OwnedHandle createInFolder(HANDLE folder, const std::wstring& name, ULONG disposition) {
-    UNICODE_STRING objectName{};
-    objectName.Buffer = const_cast<PWSTR>(name.c_str());
-    objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-    objectName.MaximumLength = objectName.Length;
-    OBJECT_ATTRIBUTES object{};
-    object.Length = sizeof(object);
-    object.RootDirectory = folder;
-    object.ObjectName = &objectName;
-    object.Attributes = caseInsensitive;
-    IO_STATUS_BLOCK status{};
-    HANDLE file = nullptr;
-    const NTSTATUS result = ::NtCreateFile(
-        &file, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE, &object, &status,
-        nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
-        nonDirectoryFile | synchronousFile | openReparsePoint, nullptr, 0);
-    return OwnedHandle(result >= 0 ? file : nullptr);
 }
 
 // The log file inside the checked folder, checked the same way: a plain file with one name and a trusted
@@ -164,6 +187,10 @@ Checked openInFolder(const Checked& folder, const std::wstring& name) {
 }  // namespace
 
 bool ownerIsTrusted(PSID owner, HANDLE token) {
+    // A descriptor may carry no owner at all; nobody vouches for such an object.
+    if (owner == nullptr) {
+        return false;
+    }
     if (::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) || ::IsWellKnownSid(owner, WinLocalSystemSid)) {
         return true;
     }
@@ -171,6 +198,37 @@ bool ownerIsTrusted(PSID owner, HANDLE token) {
     DWORD length = 0;
     return ::GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &length) &&
            ::EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, owner);
+}
+
+HANDLE handleToKeep(NTSTATUS status, HANDLE handle) {
+    // A success code, yet the open did not wait for the holder of an oplock to let go: writing now would
+    // race with what that holder caches, and waiting could last forever. The record is dropped instead.
+    if (status == oplockBreakInProgress) {
+        ::CloseHandle(handle);
+        return nullptr;
+    }
+    return status >= 0 ? handle : nullptr;
+}
+
+std::wstring finalPathFrom(HANDLE handle, ObjectNameQuery query) {
+    // Room for most paths at once. A longer name is asked for again in the room the system says it needs,
+    // or in twice the room where it names no more: not every file system's answer to a short buffer says.
+    constexpr ULONG largest = sizeof(UNICODE_STRING) + 0x10000;  // a UNICODE_STRING holds under 64 KiB
+    for (ULONG size = 1024; size <= largest;) {
+        // Whole 8-byte units, so the UNICODE_STRING at its start is aligned.
+        std::vector<std::uint64_t> buffer((size + 7) / 8);
+        ULONG needed = 0;
+        const NTSTATUS result = query(handle, objectNameInformation, buffer.data(), size, &needed);
+        if (result >= 0) {
+            const auto& name = *reinterpret_cast<const UNICODE_STRING*>(buffer.data());
+            return std::wstring(name.Buffer, name.Length / sizeof(wchar_t));
+        }
+        if (result != infoLengthMismatch && result != bufferOverflow && result != bufferTooSmall) {
+            return {};
+        }
+        size = needed > size ? needed : size * 2;
+    }
+    return {};
 }
 
 bool finalPathEndsInName(const std::wstring& finalPath, const std::wstring& name) {

@@ -117,6 +117,37 @@ INSTANTIATE_TEST_SUITE_P(Owners, MarkerOwnerForARunThatIsNotElevated,
                                          OwnerCase{"AnotherUser", L"S-1-5-21-1111-2222-3333-1001", false}),
                          [](const testing::TestParamInfo<OwnerCase>& tested) { return tested.param.name; });
 
+// Another process holding an oplock on the log or the marker: the open came back at once, with the break
+// still pending. Nothing is written through it, and its handle is not left open.
+TEST(LogOpen, AnOpenThatDidNotWaitForAnOplockBreakIsClosedAndGivesNoFile) {
+    const HANDLE opened = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ASSERT_NE(opened, nullptr);
+    EXPECT_EQ(handleToKeep(0x00000108 /* STATUS_OPLOCK_BREAK_IN_PROGRESS */, opened), nullptr);
+    DWORD flags = 0;
+    EXPECT_FALSE(::GetHandleInformation(opened, &flags)) << "the handle was left open";
+}
+
+// A file system that names no size when the buffer is too small: the name still comes back whole.
+std::wstring longName;
+NTSTATUS NTAPI nameOnlyWhenItFits(HANDLE, OBJECT_INFORMATION_CLASS, PVOID information, ULONG length,
+                                  PULONG returnLength) {
+    const ULONG needed = static_cast<ULONG>(sizeof(UNICODE_STRING) + longName.size() * sizeof(wchar_t));
+    *returnLength = 0;
+    if (length < needed) {
+        return static_cast<NTSTATUS>(0xC0000004);  // STATUS_INFO_LENGTH_MISMATCH
+    }
+    auto* name = static_cast<UNICODE_STRING*>(information);
+    name->Buffer = reinterpret_cast<PWSTR>(name + 1);
+    name->Length = name->MaximumLength = static_cast<USHORT>(longName.size() * sizeof(wchar_t));
+    longName.copy(name->Buffer, longName.size());
+    return 0;
+}
+
+TEST(LogFinalPath, ALongNameComesBackWholeWhereTheSystemNamesNoSize) {
+    longName = L"\\Device\\HarddiskVolume1" + std::wstring(3000, L'x') + L"\\qortavronotify";
+    EXPECT_EQ(finalPathFrom(nullptr, nameOnlyWhenItFits), longName);
+}
+
 struct FinalPathCase {
     const char* name;
     const wchar_t* finalPath;
