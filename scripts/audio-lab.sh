@@ -14,16 +14,15 @@ policy_class_key='HKLM\Software\Classes\CLSID\{870AF99C-171D-4F9E-AF0D-E63DF40C2
 
 reg() { setup "wine reg $*" wine reg "$@"; }
 
-audio_lab_stop() {
-    wine_scratch_stop
-    pactl exit >/dev/null 2>&1 || true
-    [ -z "${pulse_runtime:-}" ] || rm -rf "$pulse_runtime"
+pulse_stop() {
+    pactl exit >/dev/null 2>&1 || kill "$(cat "$pulse_runtime/pulse/pid" 2>/dev/null)" 2>/dev/null || true
+    rm -rf "$pulse_runtime"
 }
 
-# The audio server on a socket of its own, answering before anything connects to it.
+# The audio server on a socket of its own, answering before anything connects to it. Should the script be
+# killed before it can stop the server, the server ends by itself once nothing has used it for 20 s.
 pulse_start() {
-    pulseaudio --kill >/dev/null 2>&1 || true
-    pulseaudio --daemonize=yes --exit-idle-time=-1 --system=false -n --use-pid-file=yes \
+    pulseaudio --daemonize=yes --exit-idle-time=20 --system=false -n --use-pid-file=yes \
         --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/pulse/native" || return 1
     for _ in $(seq 100); do pactl info >/dev/null 2>&1 && return 0; sleep 0.1; done
     echo "no answer on $PULSE_SERVER within 10 s" >&2
@@ -31,14 +30,13 @@ pulse_start() {
 }
 
 audio_lab_start() {
-    trap audio_lab_stop EXIT
-    rm -rf "$2"
-    mkdir -p "$2"
+    fresh_work_folder "$2"
     work=$(cd "$2" && pwd)
     # PulseAudio first: Wine's audio driver connects to it when the prefix starts. Its clients read
     # PULSE_SERVER as a list split at white space, so the socket lives in a folder of its own under /tmp,
     # whatever the checkout's path holds.
     pulse_runtime=$(mktemp -d /tmp/helpers-pulse.XXXXXX)
+    at_exit pulse_stop
     export XDG_RUNTIME_DIR=$pulse_runtime
     export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
     setup "starting PulseAudio" pulse_start
@@ -48,7 +46,6 @@ audio_lab_start() {
     setup "a null source" pactl load-module module-null-source source_name=mic_b "description='Mic B'"
 
     wine_scratch_start "$1" "$2/wine"
-    trap audio_lab_stop EXIT
     # Fixed device GUIDs, written before Wine first sees the devices, make the endpoint ids known.
     reg add "$pulse_key\\devices\\0,speakers_a" /v guid /t REG_BINARY /d 11111111111111111111111111111111 /f
     reg add "$pulse_key\\devices\\0,headset_b" /v guid /t REG_BINARY /d 22222222222222222222222222222222 /f

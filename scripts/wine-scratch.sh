@@ -1,9 +1,11 @@
 # Sourced by the scripts that run the Windows build under Wine on their own: a fresh prefix of their own
-# in WORK_DIR, its server ended when the script exits, and a failure count for checks.
+# in WORK_DIR, its server ended when the script exits (see at_exit), and a failure count for checks.
 #   source scripts/wine-scratch.sh; wine_scratch_start BIN_DIR WORK_DIR
 # sets bin, work, WINEPREFIX, and temp: the prefix's %TEMP% as a Unix path.
 
+unset CDPATH DISPLAY WAYLAND_DISPLAY
 wine_scratch_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+source "$wine_scratch_scripts/work-folder.sh"
 
 # A script that stops on an error says where, so a failure in CI can be read from its output.
 set -E
@@ -38,11 +40,10 @@ wine_temp_folder() {
 
 wine_scratch_start() {
     bin=$(cd "$1" && pwd)
-    rm -rf "$2"
-    mkdir -p "$2"
+    fresh_work_folder "$2"
     work=$(cd "$2" && pwd)
     export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
-    trap wine_scratch_stop EXIT
+    at_exit wine_scratch_stop
     setup "making the Wine prefix" "$wine_scratch_scripts/wine-prefix"
     setup "the first command in the new Wine prefix (its %TEMP%)" wine_temp_folder
     temp=$setup_output

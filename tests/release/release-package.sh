@@ -2,6 +2,7 @@
 # The release package as an installer author gets it: scripts/release writes an archive that holds exactly
 # the programs, the recipes and README.txt; its programs are the ones the tests ran; its checksums check.
 set -euo pipefail
+unset CDPATH
 cd "$(dirname "$0")/../.."
 scripts/release >build/release.out || { cat build/release.out; echo "FAIL: scripts/release failed"; exit 1; }
 failures=0

@@ -2,6 +2,7 @@
 # The reproducibility check must be able to fail: two builds whose programs differ in one byte are
 # reported as such, with an exit code that stops the test command.
 set -euo pipefail
+unset CDPATH
 cd "$(dirname "$0")/../.."
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -6,6 +6,7 @@
 # Halvicor 0 broadcasts its removal.
 #   installers-end-to-end.sh BIN_DIR WORK_DIR [msi|nsis...]
 set -euo pipefail
+unset CDPATH
 engines=("${@:3}")
 [ ${#engines[@]} -gt 0 ] || engines=(msi nsis)
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)

@@ -3,6 +3,7 @@
 # the takeover it sees, the set-default calls it makes, and what Wine reports afterwards.
 #   keeper-end-to-end.sh BIN_DIR WORK_DIR [SCENARIO...]
 set -euo pipefail
+unset CDPATH
 bin_dir=$1
 work_dir=$2
 shift 2

@@ -4,6 +4,7 @@
 # only in its final path, a file of another Unix user as owned by another account.
 #   hostile-paths.sh BIN_DIR WORK_DIR
 set -euo pipefail
+unset CDPATH
 source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-scratch.sh"
 wine_scratch_start "$1" "$2"
 marker=$temp/qortavronotify

@@ -2,6 +2,7 @@
 # Halvicor.exe 1 and 0 under Wine, logging on, with a hidden top-level window of another process listening.
 #   notifier-end-to-end.sh BIN_DIR WORK_DIR
 set -euo pipefail
+unset CDPATH
 source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-scratch.sh"
 wine_scratch_start "$1" "$2"
 mkdir -p "$temp/qortavronotify"

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The Windows tests on a developer's machine: a Wine prefix exported for their own programs and a folder
+# of theirs named as a work folder come out untouched, and a prefix the project makes leaves no Wine
+# server running once its last program has ended.
+#   leaves-what-is-not-its-own.sh BIN_DIR WORK_DIR
+set -euo pipefail
+unset CDPATH
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+scripts=$(cd "$here/../../../scripts" && pwd)
+source "$scripts/wine-scratch.sh"
+bin=$(cd "$1" && pwd)
+fresh_work_folder "$2"
+work=$(cd "$2" && pwd)
+theirs="$work/their prefix"
+mkdir -p "$theirs/drive_c"
+echo "their own settings" >"$theirs/system.reg"
+state() { (cd "$theirs" && find . -printf '%p %s %T@\n' | sort); }
+before=$(state)
+
+# An exported WINEPREFIX is not the project's: the test program runs in the project's own prefix.
+WINEPREFIX=$theirs "$scripts/wine-run" "$bin/Halvicor.exe" 1 >/dev/null 2>&1 || true
+[ "$(state)" = "$before" ] || fail "a test run under an exported WINEPREFIX changed it"
+
+# A prefix or work folder chosen for the project that it did not make is refused, with a line naming it.
+expect_refused() { # what, command...
+    local what=$1 code=0
+    shift
+    "$@" >/dev/null 2>"$work/refused.txt" || code=$?
+    [ "$code" -eq 2 ] && grep -qF "$theirs" "$work/refused.txt" ||
+        fail "$what: not refused with a line naming the folder (exit $code): $(cat "$work/refused.txt")"
+    [ "$(state)" = "$before" ] || fail "$what: the folder was changed"
+}
+expect_refused "their folder as HELPERS_WINEPREFIX" env HELPERS_WINEPREFIX="$theirs" "$scripts/wine-run" "$bin/Halvicor.exe" 1
+expect_refused "their folder as a work folder" bash "$here/../../notifier/wine/notifier-end-to-end.sh" "$bin" "$theirs"
+
+# The server of a prefix the project made ends a short while after the program it ran.
+own=$work/own-prefix
+HELPERS_WINEPREFIX=$own "$scripts/wine-run" "$bin/Halvicor.exe" 1 >/dev/null 2>&1 || true
+server_of_own() {
+    local pid
+    for pid in $(pgrep -x 'wineserver(64)?'); do
+        { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$own" && return 0
+    done
+    return 1
+}
+[ -f "$own/.helpers-prefix" ] || fail "the project's prefix was not made in $own"
+wait_until 45 eval '! server_of_own' || fail "the Wine server of $own still runs 45 s after its last program"
+
+[ "$failures" -eq 0 ] && echo "ok: nothing of the developer's was touched, and no server stayed" || exit 1
