@@ -19,10 +19,10 @@ pulse_stop() {
     rm -rf "$pulse_runtime"
 }
 
-# The audio server on a socket of its own, answering before anything connects to it. Should the script be
-# killed before it can stop the server, the server ends by itself once nothing has used it for 20 s.
+# The audio server on a socket of its own, answering before anything connects to it. It ends by itself
+# once nothing has used it for 10 s; while the script runs, a look every 2 s keeps it.
 pulse_start() {
-    pulseaudio --daemonize=yes --exit-idle-time=20 --system=false -n --use-pid-file=yes \
+    pulseaudio --daemonize=yes --exit-idle-time=10 --system=false -n --use-pid-file=yes \
         --load="module-native-protocol-unix auth-anonymous=1 socket=$XDG_RUNTIME_DIR/pulse/native" || return 1
     for _ in $(seq 100); do pactl info >/dev/null 2>&1 && return 0; sleep 0.1; done
     echo "no answer on $PULSE_SERVER within 10 s" >&2
@@ -40,6 +40,7 @@ audio_lab_start() {
     export XDG_RUNTIME_DIR=$pulse_runtime
     export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
     setup "starting PulseAudio" pulse_start
+    while_script_runs 'pactl info' ''
     setup "a null sink" pactl load-module module-null-sink sink_name=speakers_a "sink_properties=\"device.description='Speakers A'\""
     setup "a null sink" pactl load-module module-null-sink sink_name=headset_b "sink_properties=\"device.description='Headset B'\""
     setup "a null source" pactl load-module module-null-source source_name=mic_a "description='Mic A'"

@@ -44,7 +44,9 @@ wine_scratch_start() {
     work=$(cd "$2" && pwd)
     export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
     at_exit wine_scratch_stop
-    setup "making the Wine prefix" "$wine_scratch_scripts/wine-prefix"
+    # The server stays for the whole script, whose pauses between commands may be long, and no longer.
+    HELPERS_WINESERVER_STAYS='' setup "making the Wine prefix" "$wine_scratch_scripts/wine-prefix"
+    while_script_runs '' "WINEPREFIX='$WINEPREFIX' wineserver -k"
     setup "the first command in the new Wine prefix (its %TEMP%)" wine_temp_folder
     temp=$setup_output
 }

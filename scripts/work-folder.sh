@@ -11,6 +11,19 @@ run_exit_actions() {
 }
 trap run_exit_actions EXIT
 
+# For a daemon the script starts: runs EACH (if any) every few seconds while the script lives, and AFTER
+# once it has ended, however it ended: a script that is killed runs no exit trap. The watcher itself is
+# stopped with the script's other exit actions.
+while_script_runs() { # each, after
+    local script=$$
+    (while kill -0 "$script" 2>/dev/null; do
+        eval "$1"
+        sleep 2
+    done
+        eval "$2") </dev/null >/dev/null 2>&1 &
+    at_exit kill $!
+}
+
 # DIR emptied for a new run. A folder that is there already is emptied only
 # if a run of ours made it (its mark, .helpers-work) or it is empty: the path may be mistyped, or name
 # somebody's own folder, and that is refused with one line instead.
