@@ -4,6 +4,7 @@
 
 #include "KeeperRun.h"
 #include "Logger.h"
+#include "OwnConsole.h"
 
 const LogIdentity programLogIdentity{"/Kestraner.txt", "***** Kestraner Logs *****", 54};
 
@@ -30,6 +31,8 @@ void sleepFor(std::uint32_t milliseconds) {
 }  // namespace
 
 int main() {
+    // Before the first progress line: a window made for this run alone shows nothing to close.
+    console::hideConsoleMadeForThisProcess(console::platformConsole());
     ProcessKeeperLog log;
     keeper::KeeperContext context{keeper::platformAudioEndpointService(), log, std::cout, sleepFor};
     return keeper::runKeeper(context);

@@ -1,19 +1,10 @@
 #include "NotifierEntry.h"
 
 #include "DeviceBroadcast.h"
+#include "OwnConsole.h"
 
 namespace notifier {
 namespace {
-
-constexpr int swHide = 0;
-
-// A console that other processes share (the terminal or installer window that started us) is theirs as
-// much as ours; hiding it would make their window vanish.
-void hideOwnConsole(NotifierPlatform& platform) {
-    if (platform.consoleProcessCount() == 1) {
-        platform.showWindow(platform.consoleWindow(), swHide);
-    }
-}
 
 struct EventChoice {
     char firstCharacter;
@@ -30,7 +21,7 @@ constexpr EventChoice eventChoices[] = {
 }  // namespace
 
 int runNotifier(NotifierPlatform& platform, NotifierLog& log, int argc, const char* const* argv) {
-    hideOwnConsole(platform);
+    console::hideConsoleMadeForThisProcess(platform);
     if (argc > 1) {
         for (const EventChoice& choice : eventChoices) {
             if (argv[1][0] == choice.firstCharacter) {

@@ -2,10 +2,12 @@
 
 #include <cstdint>
 
+#include "OwnConsole.h"
+
 namespace notifier {
 
 // The window-messaging and console calls the notifier makes, in the platform's own terms.
-class NotifierPlatform {
+class NotifierPlatform : public console::ConsolePlatform {
   public:
     virtual ~NotifierPlatform() = default;
 
@@ -16,14 +18,16 @@ class NotifierPlatform {
                                                 std::intptr_t lParam) = 0;
     virtual std::uint32_t getLastError() = 0;
 
-    // How many processes share this process's console (GetConsoleProcessList); 0 without a console.
-    virtual std::uint32_t consoleProcessCount() = 0;
-    virtual void* consoleWindow() = 0;
-    virtual void showWindow(void* window, int command) = 0;
+    // The console's calls are the console layer's, unless a test puts its own in their place.
+    std::uint32_t consoleProcessCount() override { return console::platformConsole().consoleProcessCount(); }
+    void* consoleWindow() override { return console::platformConsole().consoleWindow(); }
+    void showWindow(void* window, int command) override {
+        console::platformConsole().showWindow(window, command);
+    }
 };
 
-// The real calls on Windows; elsewhere a stand-in that hides nothing and whose broadcasts fail as
-// unsupported, so the records say what happened.
+// The real calls on Windows; elsewhere a stand-in whose broadcasts fail as unsupported, so the records say
+// what happened.
 NotifierPlatform& platformNotifier();
 
 // Where the notifier's records go: the process's logger in the program, a recorder in tests.

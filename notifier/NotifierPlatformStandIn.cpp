@@ -5,7 +5,7 @@ namespace {
 
 constexpr std::uint32_t errorNotSupported = 50;  // ERROR_NOT_SUPPORTED
 
-// No window system to broadcast to and no console window to hide: every broadcast fails as unsupported.
+// No window system to broadcast to: every broadcast fails as unsupported.
 class StandInNotifierPlatform : public NotifierPlatform {
   public:
     void setLastError(std::uint32_t code) override { lastError = code; }
@@ -15,9 +15,6 @@ class StandInNotifierPlatform : public NotifierPlatform {
         return -1;
     }
     std::uint32_t getLastError() override { return lastError; }
-    std::uint32_t consoleProcessCount() override { return 0; }
-    void* consoleWindow() override { return nullptr; }
-    void showWindow(void*, int) override {}
 
   private:
     std::uint32_t lastError = 0;

@@ -17,12 +17,6 @@ class WindowsNotifierPlatform : public NotifierPlatform {
         return static_cast<std::int32_t>(status);
     }
     std::uint32_t getLastError() override { return ::GetLastError(); }
-    std::uint32_t consoleProcessCount() override {
-        DWORD processes[4];
-        return ::GetConsoleProcessList(processes, 4);
-    }
-    void* consoleWindow() override { return ::GetConsoleWindow(); }
-    void showWindow(void* window, int command) override { ::ShowWindow(static_cast<HWND>(window), command); }
 };
 
 }  // namespace

@@ -26,11 +26,12 @@ OutFile "${OUTPUT}"
 InstallDir "$LOCALAPPDATA\QorTavroHelpersExample"
 
 ; Halvicor's exit code: 1 once it has broadcast, 0 for a bad argument. Neither fails the installation;
-; both are worth a line in the installation's log.
+; both are worth a line in the installation's log. nsExec runs it hidden and waits for it: no console
+; window shows on the user's desktop, and its exit code comes back on the stack.
 !macro RunHalvicor ARGUMENT
-  ClearErrors
-  ExecWait '"$INSTDIR\Halvicor.exe" ${ARGUMENT}' $0
-  ${If} ${Errors}
+  nsExec::Exec '"$INSTDIR\Halvicor.exe" ${ARGUMENT}'
+  Pop $0
+  ${If} $0 == "error"
     DetailPrint "Halvicor.exe ${ARGUMENT} could not be started"
   ${ElseIf} $0 == 1
     DetailPrint "Halvicor.exe ${ARGUMENT}: the applications were told"
@@ -49,8 +50,10 @@ Section "Helpers"
 
   ; Kestrane watches the default audio endpoints for about five seconds from its start: started without
   ; waiting, right before the devices are added, it keeps watching while they come. ExecWait would see it
-  ; done before the devices came, and it would protect nothing. It always exits 0.
-  Exec '"$INSTDIR\Kestrane.exe"'
+  ; done before the devices came, and it would protect nothing. It always exits 0. ExecShell with SW_HIDE
+  ; starts it without waiting and with its console hidden: Exec would show the console for its whole run,
+  ; and a user who closed that window would end Kestrane.
+  ExecShell "" '"$INSTDIR\Kestrane.exe"' "" SW_HIDE
 
   ; Your product adds its devices here: its drivers and the virtual camera.
 

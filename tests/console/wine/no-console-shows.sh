@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# What a user sees on the desktop while an installer runs the helpers: Wine draws console windows only on a
+# display, so this test starts an X server of its own (never the user's) and a prefix that draws on it.
+# consolewatch.exe, a GUI program as an installer is, starts a program and samples every console window.
+#   no-console-shows.sh BIN_DIR WORK_DIR
+set -euo pipefail
+unset CDPATH
+scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
+source "$scripts/wine-scratch.sh"
+wine_scratch_start "$1" "$2"
+
+# The X server picks a free display and names it once it accepts connections. It is stopped when the
+# script ends, however it ends.
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display.txt" </dev/null >"$work/xvfb.txt" 2>&1 &
+xvfb=$!
+at_exit kill "$xvfb"
+while_script_runs '' "kill $xvfb"
+wait_until 30 test -s "$work/display.txt" || {
+    echo "set-up failed: starting an X server of the test's own ($(tr '\n' ' ' <"$work/xvfb.txt" | cut -c1-300))" >&2
+    exit 2
+}
+# The prefix was made headless; from here on it draws on that display.
+setup "the prefix's graphics driver" wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
+wineserver -k
+export DISPLAY=:$(cat "$work/display.txt")
+setup "the Windows path of the programs" winepath -w "$bin"
+windows_bin=$setup_output
+
+watch() { # case, gui|shared, program and arguments...: the windows seen, in $work/<case>.txt
+    local name=$1
+    shift
+    wine "$bin/consolewatch.exe" "$windows_work\\$name.txt" "$@" </dev/null >"$work/$name.out" 2>&1 ||
+        fail "$name: the watcher failed: $(cat "$work/$name.out")"
+    sed "s/^/  $name: /" "$work/$name.txt"
+}
+# A helper started with default flags gets a console window: one that is never seen means no display.
+seen_a_window() { grep -q '^window ' "$work/$1.txt" || fail "$1: no console window was seen at all"; }
+exit_code() { sed -n 's/^exit=//p' "$work/$1.txt"; }
+# Every window that showed was hidden within the time given.
+hidden_within() { # case, milliseconds
+    awk -v most="$2" '/^window / { split($2, shown, "="); if (shown[2] > most) bad = 1 } END { exit bad }' \
+        "$work/$1.txt" || fail "$1: a console window stayed visible for more than $2 ms"
+}
+setup "the Windows path of the work folder" winepath -w "$work"
+windows_work=$setup_output
+
+echo "== The helpers started as a GUI installer starts them, and from a command prompt's console"
+watch kestrane-gui gui "$windows_bin\\Kestrane.exe"
+seen_a_window kestrane-gui
+hidden_within kestrane-gui 1000
+[ "$(exit_code kestrane-gui)" = 0 ] || fail "kestrane-gui: exit code $(exit_code kestrane-gui)"
+watch halvicor-gui gui "$windows_bin\\Halvicor.exe" 1
+seen_a_window halvicor-gui
+hidden_within halvicor-gui 1000
+[ "$(exit_code halvicor-gui)" = 1 ] || fail "halvicor-gui: exit code $(exit_code halvicor-gui)"
+watch kestrane-shared shared "$windows_bin\\Kestrane.exe"
+grep -q '^window .*visible_at_end=1 ' "$work/kestrane-shared.txt" ||
+    fail "kestrane-shared: Kestrane hid the console it shares with the one that started it"
+
+echo "== The installer recipes, installed silently"
+"$scripts/installers" "$bin" "$work/installers" >/dev/null
+setup "the Windows path of the installers" winepath -w "$work/installers"
+installers=$setup_output
+watch nsis gui "$installers\\helpers-setup.exe" /S
+hidden_within nsis 0
+watch msi gui msiexec /i "$installers\\helpers.msi" /qn
+seen_a_window msi
+hidden_within msi 1000
+
+[ "$failures" -eq 0 ] && echo "ok: no helper's console window stays on the desktop" || exit 1
