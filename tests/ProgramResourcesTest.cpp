@@ -81,6 +81,7 @@ using VersionNumbers = std::array<unsigned, 4>;
 struct VersionCase {
     const char* program;
     VersionNumbers expected;
+    const wchar_t* description;  // what Explorer and the installers show for the file
     friend void PrintTo(const VersionCase& tested, std::ostream* out) { *out << tested.program; }
 };
 
@@ -110,17 +111,21 @@ TEST_P(ProgramVersion, NumbersAndStringsCarryItFieldByField) {
     const auto* translation = static_cast<const WORD*>(found);
     const std::wstring text = std::to_wstring(expected[0]) + L"." + std::to_wstring(expected[1]) + L"." +
                               std::to_wstring(expected[2]) + L"." + std::to_wstring(expected[3]);
-    for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
+    for (const auto& [name, value] : {std::pair{L"FileVersion", text}, std::pair{L"ProductVersion", text},
+                                      std::pair{L"FileDescription", std::wstring(GetParam().description)}}) {
         wchar_t query[64];
         std::swprintf(query, 64, L"\\StringFileInfo\\%04x%04x\\%ls", translation[0], translation[1], name);
         ASSERT_TRUE(::VerQueryValueW(data.data(), query, &found, &length)) << "no " << name << " string";
-        EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(found)), text);
+        EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(found)), value);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Programs, ProgramVersion,
-                         testing::Values(VersionCase{"Kestrane", {PROJECT_VERSION_NUMBERS}},
-                                         VersionCase{"Halvicor", {PROJECT_VERSION_NUMBERS}},
-                                         VersionCase{"program_resource_tests", {4, 3, 2, 1}}));
+INSTANTIATE_TEST_SUITE_P(
+    Programs, ProgramVersion,
+    testing::Values(VersionCase{"Kestrane", {PROJECT_VERSION_NUMBERS}, L"Default audio endpoint keeper"},
+                    VersionCase{"Halvicor", {PROJECT_VERSION_NUMBERS}, L"Camera device-change notifier"},
+                    VersionCase{"program_resource_tests",
+                                {4, 3, 2, 1},
+                                L"The version resource of the programs, with another version"}));
 
 }  // namespace

@@ -35,15 +35,22 @@ LPWSTR taskCopy(const wchar_t* text) {
     return copy;
 }
 
+// A name that comes as a string type with no string in it.
+const wchar_t nullString[] = L"(a null string)";
+
 class FakeStore : public Counted<IPropertyStore> {
   public:
     HRESULT STDMETHODCALLTYPE GetCount(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetAt(DWORD, PROPERTYKEY*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override {
         askedForFriendlyName = key.pid == 14 && key.fmtid.Data1 == 0xA45C254E;
+        givenUninitialised = value->vt != VT_EMPTY;
+        if (FAILED(result)) {
+            return result;  // the value is left as it was handed in
+        }
         if (name != nullptr) {
             value->vt = VT_LPWSTR;
-            value->pwszVal = taskCopy(name);
+            value->pwszVal = name == nullString ? nullptr : taskCopy(name);
             handedOut = value->pwszVal;
         } else {
             value->vt = VT_UI4;
@@ -57,6 +64,7 @@ class FakeStore : public Counted<IPropertyStore> {
     HRESULT result = S_OK;
     const wchar_t* name = L"Speakers";  // null: the value is a number
     bool askedForFriendlyName = false;
+    bool givenUninitialised = false;
     void* handedOut = nullptr;
 };
 
@@ -161,9 +169,19 @@ class TaskMemoryFrees : public IMallocSpy {
     std::vector<void*> freed;
 };
 
+// Leaves a pattern where the next call's locals will lie, so a value the code forgets to initialise holds
+// something other than zeros.
+[[gnu::noinline]] void dirtyTheStack() {
+    volatile unsigned char junk[8192];
+    for (auto& byte : junk) {
+        byte = 0xA5;
+    }
+}
+
 class CoreAudioService : public testing::Test {
   protected:
     std::string friendlyName() {
+        dirtyTheStack();
         return platformAudioEndpointService().getFriendlyName(EndpointHandle{&device});
     }
     HResult defaultEndpoint(EDataFlow flow, ERole role, EndpointHandle& endpoint) {
@@ -212,6 +230,7 @@ TEST_P(CoreAudioServiceUnreadableName, GivesNull) {
     device.store.result = GetParam().valueResult;
     device.store.name = GetParam().value;
     EXPECT_EQ(friendlyName(), "null");
+    EXPECT_FALSE(device.store.givenUninitialised) << "the store was handed a value never initialised";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -220,7 +239,8 @@ INSTANTIATE_TEST_SUITE_P(
                     UnreadableName{"StoreOpenedWithSuccessCodeOtherThanOk", S_FALSE, S_OK, L"Speakers"},
                     UnreadableName{"ValueNotRead", S_OK, E_FAIL, L"Speakers"},
                     UnreadableName{"ValueReadWithSuccessCodeOtherThanOk", S_OK, S_FALSE, L"Speakers"},
-                    UnreadableName{"ValueIsNotAString", S_OK, S_OK, nullptr}),
+                    UnreadableName{"ValueIsNotAString", S_OK, S_OK, nullptr},
+                    UnreadableName{"ValueIsANullString", S_OK, S_OK, nullString}),
     [](const testing::TestParamInfo<UnreadableName>& tested) { return tested.param.name; });
 
 TEST_F(CoreAudioService, NameThatIsNotUtf16RaisesAndStillReleasesTheStore) {

@@ -138,7 +138,8 @@ HResult FakeAudioEndpointService::assignDefaultEndpoint(PolicyHandle policy, con
     }
     const EDataFlow flow = id.rfind(u"{0.0.1.", 0) == 0 ? eCapture : eRender;
     defaults[flow][role] = id;
-    return 0;
+    // A scripted success code (S_FALSE) comes with the default set.
+    return scripted != roleResults.end() ? scripted->second : 0;
 }
 
 void RecordingKeeperLog::logMessage(std::int32_t line, const char* message) {

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <ctime>
+#include <iomanip>
+#include <sstream>
 #include <thread>
 
 #ifdef _WIN32
@@ -91,12 +94,18 @@ TEST(MakeLogPrefix, NamesTheThreadThatMadeIt) {
     EXPECT_EQ(std::stoul(prefix.substr(1)), id) << prefix;
 }
 
-TEST(MakeLogPrefix, HasTheShapeOfAPrefix) {
+TEST(MakeLogPrefix, HasTheShapeOfAPrefixAndTheTimeOfTheWallClock) {
     const std::string prefix = makeLogPrefix();
+    const std::time_t now = std::time(nullptr);
     ASSERT_GE(prefix.size(), 32u);
     EXPECT_EQ(prefix.front(), '[');
     EXPECT_EQ(prefix[prefix.size() - 5], '.');
     EXPECT_EQ(prefix.back(), ' ');
+    // Local date and time, read back as local time: within a minute of the system's clock.
+    std::tm local{};
+    std::istringstream(prefix.substr(prefix.find("] ") + 2)) >> std::get_time(&local, "%Y-%m-%d %H:%M:%S");
+    local.tm_isdst = -1;
+    EXPECT_LE(std::abs(std::difftime(std::mktime(&local), now)), 60.0) << prefix;
 }
 
 }  // namespace

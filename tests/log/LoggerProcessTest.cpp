@@ -64,12 +64,14 @@ TEST_F(LoggerProcess, LogRemovedBetweenRecordsIsCreatedAgainWithoutBanner) {
     EXPECT_EQ(loggedLines(), (std::vector<std::string>{"[2] second"}));
 }
 
+// At its start, or half-way with part of it made: nothing of it reaches the file, and the next starts clean.
 TEST_F(LoggerProcess, RecordThatRunsOutOfMemoryIsDroppedAndTheNextIsWritten) {
     createMarkerFolder();
-    const ChildRun run = runDriver({"m|1|before", "o|2|dropped", "m|3|after"});
+    const ChildRun run =
+        runDriver({"m|1|before", "o|2|dropped", "m|3|after", "h|4|dropped half-way", "m|5|after it"});
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out + run.err, "");
-    EXPECT_EQ(loggedLines(), (std::vector<std::string>{banner, "[1] before", "[3] after"}));
+    EXPECT_EQ(loggedLines(), (std::vector<std::string>{banner, "[1] before", "[3] after", "[5] after it"}));
 }
 
 TEST_F(LoggerProcess, LogPathJoinsTheReportedTemporaryDirectoryAsText) {

@@ -48,6 +48,13 @@ TEST_F(WindowsLogFile, RecordsLandWhileAViewerHoldsTheLog) {
     EXPECT_EQ(readFile(marker / L"Test.txt"), "first\r\nsecond\r\n");
 }
 
+// The file system sets letter case aside: a log made as TEST.TXT is the log named Test.txt.
+TEST_F(WindowsLogFile, ALogNamedInOtherLetterCaseGetsTheRecords) {
+    writeFile(marker / L"TEST.TXT", "");
+    EXPECT_TRUE(writeRecord("record\n"));
+    EXPECT_EQ(readFile(marker / L"TEST.TXT"), "record\r\n");
+}
+
 // The process's handles as the system lists them (GetProcessHandleCount gives 0 under Wine).
 long handlesOfThisProcess() {
     struct Entry {

@@ -33,11 +33,14 @@ const LogIdentity programLogIdentity{"/LogDriver.txt", "***** LogDriver Logs ***
 
 namespace {
 std::atomic<bool> failNextAllocation{false};
+// The next allocation of this many bytes or more fails: only a record's own long text asks for so much.
+std::atomic<std::size_t> failAllocationFrom{SIZE_MAX};
 }  // namespace
 
 // Every allocation of the driver, so that one can be made to fail.
 void* operator new(std::size_t size) {
-    if (failNextAllocation.exchange(false)) {
+    if (failNextAllocation.exchange(false) ||
+        (size >= failAllocationFrom && failAllocationFrom.exchange(SIZE_MAX) <= size)) {
         throw std::bad_alloc();
     }
     if (void* memory = std::malloc(size != 0 ? size : 1)) {
@@ -137,6 +140,13 @@ int main(int argc, char** argv) {
             failNextAllocation = true;
             processLogger.logMessage(std::move(prefix), number(part[1]), part[2].c_str());
             failNextAllocation = false;
+        } else if (part[0] == "h" && part.size() == 3) {
+            // Fails half-way: the message is too long to be added to the part of the record already made.
+            const std::string message = part[2] + std::string(100000, '.');
+            std::string prefix = makeLogPrefix();
+            failAllocationFrom = 65536;
+            processLogger.logMessage(std::move(prefix), number(part[1]), message.c_str());
+            failAllocationFrom = SIZE_MAX;
         } else if (part[0] == "m" && part.size() == 3) {
             processLogger.logMessage(makeLogPrefix(), number(part[1]), part[2].c_str());
         } else if (part[0] == "n" && part.size() == 5) {
