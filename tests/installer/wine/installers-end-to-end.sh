@@ -22,6 +22,11 @@ for recipe in helpers.wxs helpers.nsi; do
         'C:\takeover.exe' "$headset_b" || { echo "FAIL: the recipe $recipe"; exit 1; }
 done
 "$scripts/installers" "$bin" "$work/installers" "$work/recipes" >/dev/null
+# The same package, newer: what an upgrade installs over it.
+mkdir -p "$work/newer"
+sed 's/ Version="1\.0\.0"/ Version="1.0.1"/' "$work/recipes/helpers.wxs" >"$work/newer/helpers.wxs"
+cp "$work/recipes/helpers.nsi" "$work/newer/"
+"$scripts/installers" "$bin" "$work/installers-newer" "$work/newer" >/dev/null
 register_policy_server
 halvicor_log=$(dirname "$log")/Halvicor.txt
 local_app_data() { winepath -u "$(wine cmd /c 'echo %LOCALAPPDATA%' | tr -d '\r')"; }
@@ -59,10 +64,8 @@ for engine in "${engines[@]}"; do
         ;;
     nsis)
         install=("$work/installers/helpers-setup.exe" /S)
-        # In place: otherwise the uninstaller copies itself away and returns at once. NSIS takes this
-        # folder only unquoted, which is why the example's has no spaces.
-        setup "the Windows path of the installation" winepath -w "$installed"
-        uninstall=("$installed/uninstall.exe" /S "_?=$setup_output")
+        # As a user starts it: it copies itself away, returns at once, and removes its own file last.
+        uninstall=("$installed/uninstall.exe" /S)
         ;;
     *) fail "unknown engine $engine" && continue ;;
     esac
@@ -91,16 +94,38 @@ for engine in "${engines[@]}"; do
     expect_same "$engine: Halvicor's records of the installation" \
         "$(halvicor_run '[64] Broadcasting on device addition')" "$(halvicor_records)"
 
+    if [ "$engine" = msi ]; then
+        # The camera is still there after a repair: no removal broadcast.
+        engine_runs msiexec /i "$package" REINSTALL=ALL REINSTALLMODE=vomus /qn ||
+            fail "msi: the repair did not report success"
+        expect_same "msi: Halvicor's records after a repair" \
+            "$(halvicor_run '[64] Broadcasting on device addition')" "$(halvicor_records)"
+    fi
+    # A file of the user's in the installation's folder outlives the removal.
+    echo "the user's own" >"$installed/notes of mine.txt"
     engine_runs "${uninstall[@]}" || fail "$engine: the removal did not report success"
+    wait_until 60 test ! -e "$installed/uninstall.exe" || true
     expect_same "$engine: Halvicor's records after the removal" \
         "$(halvicor_run '[64] Broadcasting on device addition'; halvicor_run '[68] Broadcasting on device removal')" \
         "$(halvicor_records)"
-    for program in Kestrane.exe Halvicor.exe; do
+    for program in Kestrane.exe Halvicor.exe uninstall.exe; do
         [ ! -e "$installed/$program" ] || fail "$engine: the removal left $program behind"
     done
+    [ -f "$installed/notes of mine.txt" ] || fail "$engine: the removal deleted a file of the user's"
     rm -rf "$installed"
     [ "$failures" -ne "$failed_before" ] || echo "ok: $engine installs, keeps the defaults, broadcasts, and uninstalls"
 done
+
+echo "== msi upgrade"
+# A newer package installed over an older one replaces it: one product is left.
+products() { wine reg query 'HKCU\Software\Microsoft\Installer\Products' </dev/null 2>/dev/null | grep -c '^HKEY' || true; }
+setup "the Windows path of the older package" winepath -w "$work/installers/helpers.msi"
+older=$setup_output
+setup "the Windows path of the newer package" winepath -w "$work/installers-newer/helpers.msi"
+engine_runs msiexec /i "$older" /qn || fail "msi upgrade: the older package did not install"
+engine_runs msiexec /i "$setup_output" /qn || fail "msi upgrade: the newer package did not install"
+[ "$(products)" -eq 1 ] || fail "msi upgrade: $(products) products are installed, not one"
+engine_runs msiexec /x "$setup_output" /qn || fail "msi upgrade: the newer package was not removed"
 
 echo "Kestrane's log of the last installation ($log):"
 tr -d '\r' <"$log"
