@@ -1,26 +1,29 @@
 #!/usr/bin/env bash
-# The reproducibility check must be able to fail: two builds whose programs differ in one byte are
-# reported as such, with an exit code that stops the test command.
+# The reproducibility check must be able to fail: two builds that differ in any one of the files it
+# compares (either program, the archive, the SBOM, the checksums or a signature) are reported as such, naming the file, with an exit code that
+# stops the test command.
 set -euo pipefail
 unset CDPATH
 cd "$(dirname "$0")/../.."
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for copy in first second; do
-    mkdir -p "$scratch/$copy/build/windows/bin" "$scratch/$copy/build/release"
-    for made in windows/bin/Kestrane.exe windows/bin/Halvicor.exe release/package.zip; do
-        echo "the same bytes" >"$scratch/$copy/build/$made"
+failures=0
+made=(windows/bin/Kestrane.exe windows/bin/Halvicor.exe release/package.zip release/package.spdx.json
+    release/SHA256SUMS release/signatures/Kestrane.exe.pem release/signatures/Halvicor.exe.pem)
+for differing in "${made[@]}"; do
+    for copy in first second; do
+        rm -rf "${scratch:?}/$copy"
+        mkdir -p "$scratch/$copy/build/windows/bin" "$scratch/$copy/build/release/signatures"
+        for file in "${made[@]}"; do
+            echo "the same bytes" >"$scratch/$copy/build/$file"
+        done
     done
+    echo "one more line" >>"$scratch/second/build/$differing"
+    if scripts/check-reproducible --compare "$scratch/first" "$scratch/second" >"$scratch/out.txt" ||
+        ! grep -q "^NOT REPRODUCIBLE: $(basename "$differing")" "$scratch/out.txt"; then
+        cat "$scratch/out.txt"
+        echo "FAIL: two builds whose $(basename "$differing") differs were not reported as such"
+        failures=$((failures + 1))
+    fi
 done
-echo "one more line" >>"$scratch/second/build/windows/bin/Halvicor.exe"
-if scripts/check-reproducible --compare "$scratch/first" "$scratch/second" >"$scratch/out.txt"; then
-    cat "$scratch/out.txt"
-    echo "FAIL: two builds that differ passed the reproducibility check"
-    exit 1
-fi
-grep -q '^NOT REPRODUCIBLE: Halvicor.exe' "$scratch/out.txt" || {
-    cat "$scratch/out.txt"
-    echo "FAIL: the check failed without naming Halvicor.exe"
-    exit 1
-}
-echo "ok: two builds that differ fail the reproducibility check"
+[ "$failures" -eq 0 ] && echo "ok: two builds that differ in any file fail the reproducibility check" || exit 1
