@@ -13,15 +13,40 @@ archive=${archives[0]}
 version=$(sed -n 's/^project([A-Za-z]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [[ $(basename "$archive") == qortavro-helpers-$version*-win-x64.zip ]] || fail "$archive is not named for version $version"
 
-expected=$'README.txt\nbin/Halvicor.exe\nbin/Kestrane.exe\nexamples/installer/helpers.nsi\nexamples/installer/helpers.wxs'
-listed=$(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$archive")
-[ "$listed" = "$expected" ] || fail "the archive holds: $(tr '\n' ' ' <<<"$listed")"
+# Exactly these entries, in this order, each with its fixed time and permissions (unpacked on Linux or
+# macOS, an entry without them would be mode 0000).
+expected=$'README.txt 644\nbin/Halvicor.exe 755\nbin/Kestrane.exe 755\nexamples/installer/helpers.nsi 644\nexamples/installer/helpers.wxs 644'
+listed=$(python3 -c 'import sys, zipfile
+for e in zipfile.ZipFile(sys.argv[1]).infolist():
+    fixed = e.date_time == (1980, 1, 1, 0, 0, 0) and e.external_attr >> 28 == 8  # a regular file
+    print(e.filename, oct(e.external_attr >> 16 & 0o777)[2:] if fixed else "not fixed")' "$archive")
+[ "$listed" = "$expected" ] || fail "the archive holds, in order: $(tr '\n' ' ' <<<"$listed")"
 for program in Kestrane.exe Halvicor.exe; do
     python3 -c 'import sys, zipfile; sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))' \
         "$archive" "bin/$program" | cmp -s - "build/windows/bin/$program" ||
         fail "bin/$program in the archive is not build/windows/bin/$program"
 done
 (cd build/release && sha256sum --quiet -c SHA256SUMS) || fail "sha256sum -c SHA256SUMS"
-grep -q '^Using the helpers in an installer' build/release/README.txt || fail "README.txt lacks the installer section"
+scripts/verify-release >build/verify.out 2>&1 || { cat build/verify.out; fail "verify-release of the unsigned release"; }
+sbom=qortavro-helpers-$version.spdx.json
+python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["spdxVersion"] == "SPDX-2.3"' "build/release/$sbom" ||
+    fail "no SPDX 2.3 document $sbom"
+[ "$(cut -d' ' -f3 build/release/SHA256SUMS | sort)" = "$(printf '%s\n' bin/Halvicor.exe bin/Kestrane.exe "$(basename "$archive")" "$sbom" | sort)" ] ||
+    fail "SHA256SUMS names: $(cut -d' ' -f3 build/release/SHA256SUMS | tr '\n' ' ')"
+for section in 'Using the helpers in an installer' 'Diagnostic log'; do
+    grep -q "^$section" build/release/README.txt || fail "README.txt lacks the section $section"
+done
+
+# The archive's name tells the state of the sources: a copy committed, then changed, then without git.
+copy=$(mktemp -d)
+trap 'rm -rf "$copy"' EXIT
+tar --exclude=./build --exclude=./.git -cf - . | tar -xf - -C "$copy"
+git -C "$copy" init -q && git -C "$copy" add -A && git -C "$copy" -c user.name=t -c user.email=t@t commit -qm t
+named() { [ "$("$copy/scripts/release" --name)" = "qortavro-helpers-$version$1-win-x64.zip" ] || fail "$2 named $("$copy/scripts/release" --name)"; }
+named "" "a clean checkout"
+echo >>"$copy/README.md"
+named -dirty "a checkout with an uncommitted change"
+rm -rf "$copy/.git"
+named -unchecked "sources without git"
 cat build/release.out
 [ "$failures" -eq 0 ] && echo "release package checked" || { echo "$failures failure(s)"; exit 1; }
