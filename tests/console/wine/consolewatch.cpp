@@ -17,7 +17,7 @@
 namespace {
 
 struct Seen {
-    std::wstring title;
+    std::string program;  // the window's title is the program's path: its last part
     ULONGLONG firstVisible = 0;
     ULONGLONG lastVisible = 0;
     bool visible = false;  // at the last sample
@@ -30,14 +30,15 @@ constexpr ULONGLONG samplePeriod = 10;
 BOOL CALLBACK sample(HWND window, LPARAM present) {
     wchar_t className[64] = {};
     ::GetClassNameW(window, className, 64);
-    if (std::wstring(className) != L"WineConsoleClass" && std::wstring(className) != L"ConsoleWindowClass") {
+    if (std::wstring(className) != L"WineConsoleClass") {
         return TRUE;
     }
     ++*reinterpret_cast<int*>(present);
     Seen& seen = windows[window];
     wchar_t title[512] = {};
     ::GetWindowTextW(window, title, 512);
-    seen.title = title;
+    const std::wstring path(title);
+    seen.program.assign(path.begin() + static_cast<std::ptrdiff_t>(path.find_last_of(L'\\') + 1), path.end());
     seen.visible = ::IsWindowVisible(window) != FALSE;
     if (seen.visible) {
         if (seen.firstVisible == 0) {
@@ -59,15 +60,6 @@ int samplePresent() {
 // quoted "/S" for no switch at all).
 std::wstring quotedWhereNeeded(const std::wstring& argument) {
     return argument.find(L' ') == std::wstring::npos ? argument : L"\"" + argument + L"\"";
-}
-
-std::string utf8(const std::wstring& text) {
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr,
-                                           0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size,
-                          nullptr, nullptr);
-    return bytes;
 }
 
 }  // namespace
@@ -96,7 +88,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     PROCESS_INFORMATION started{};
     if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                           &started)) {
-        std::fprintf(out, "error: could not start %s (%lu)\n", utf8(commandLine).c_str(), ::GetLastError());
+        std::fprintf(out, "error: could not start the program (%lu)\n", ::GetLastError());
         return 2;
     }
     // Until the program has ended and, started as a GUI starts it, every console window it or what it
@@ -118,8 +110,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     for (const auto& [window, seen] : windows) {
         const ULONGLONG shown =
             seen.firstVisible == 0 ? 0 : seen.lastVisible - seen.firstVisible + samplePeriod;
-        std::fprintf(out, "window shown_ms=%llu visible_at_end=%d title=%s\n", shown, seen.visible ? 1 : 0,
-                     utf8(seen.title).c_str());
+        std::fprintf(out, "window shown_ms=%llu visible_at_end=%d program=%s\n", shown, seen.visible ? 1 : 0,
+                     seen.program.c_str());
     }
     std::fprintf(out, "exit=%lu\n", exitCode);
     std::fclose(out);
