@@ -24,9 +24,9 @@ while_script_runs() { # each, after
     at_exit kill $!
 }
 
-# DIR emptied for a new run. A folder that is there already is emptied only
-# if a run of ours made it (its mark, .helpers-work) or it is empty: the path may be mistyped, or name
-# somebody's own folder, and that is refused with one line instead.
+# DIR emptied for a new run. A folder that is there already is emptied only if a run of ours made it (its
+# mark, .helpers-work) or it is empty: the path may be mistyped, or name somebody's own folder, and that is
+# refused with one line instead.
 fresh_work_folder() { # dir
     if [ -d "$1" ] && [ ! -f "$1/.helpers-work" ] && [ -n "$(ls -A "$1")" ]; then
         trap - ERR
