@@ -116,7 +116,7 @@ OwnedHandle openWithoutWaiting(HANDLE root, const std::wstring& name, ACCESS_MAS
     const NTSTATUS result = ::NtCreateFile(&handle, access, &object, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                            disposition, options | completeIfOplocked, nullptr, 0);
-    return OwnedHandle(handleToKeep(result, result >= 0 ? handle : nullptr));
+    return OwnedHandle(handleToKeep(result, handle));
 }
 
 // The file of that name directly inside the folder, reached through the folder's handle and never through

@@ -36,11 +36,10 @@ audio_lab_start() {
     # PULSE_SERVER as a list split at white space, so the socket lives in a folder of its own under /tmp,
     # whatever the checkout's path holds.
     pulse_runtime=$(mktemp -d /tmp/helpers-pulse.XXXXXX)
-    at_exit pulse_stop
     export XDG_RUNTIME_DIR=$pulse_runtime
     export PULSE_SERVER=unix:$XDG_RUNTIME_DIR/pulse/native
+    while_script_runs 'pactl info' pulse_stop
     setup "starting PulseAudio" pulse_start
-    while_script_runs 'pactl info' ''
     setup "a null sink" pactl load-module module-null-sink sink_name=speakers_a "sink_properties=\"device.description='Speakers A'\""
     setup "a null sink" pactl load-module module-null-sink sink_name=headset_b "sink_properties=\"device.description='Headset B'\""
     setup "a null source" pactl load-module module-null-source source_name=mic_a "description='Mic A'"

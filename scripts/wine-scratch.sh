@@ -1,5 +1,5 @@
 # Sourced by the scripts that run the Windows build under Wine on their own: a fresh prefix of their own
-# in WORK_DIR, its server ended when the script exits (see at_exit), and a failure count for checks.
+# in WORK_DIR, its server ended when the script ends (see while_script_runs), and a failure count for checks.
 #   source scripts/wine-scratch.sh; wine_scratch_start BIN_DIR WORK_DIR
 # sets bin, work, WINEPREFIX, and temp: the prefix's %TEMP% as a Unix path.
 
@@ -43,10 +43,9 @@ wine_scratch_start() {
     fresh_work_folder "$2"
     work=$(cd "$2" && pwd)
     export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
-    at_exit wine_scratch_stop
     # The server stays for the whole script, whose pauses between commands may be long, and no longer.
+    while_script_runs '' wine_scratch_stop
     HELPERS_WINESERVER_STAYS='' setup "making the Wine prefix" "$wine_scratch_scripts/wine-prefix"
-    while_script_runs '' "WINEPREFIX='$WINEPREFIX' wineserver -k"
     setup "the first command in the new Wine prefix (its %TEMP%)" wine_temp_folder
     temp=$setup_output
 }

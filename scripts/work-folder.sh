@@ -11,16 +11,19 @@ run_exit_actions() {
 }
 trap run_exit_actions EXIT
 
-# For a daemon the script starts: runs EACH (if any) every few seconds while the script lives, and AFTER
-# once it has ended, however it ended: a script that is killed runs no exit trap. The watcher itself is
-# stopped with the script's other exit actions.
-while_script_runs() { # each, after
+# For a daemon the script starts: runs EACH (if any) every few seconds while the script lives, and STOP
+# when it ends, however it ends: at its exit, and from a watcher of its own should the script be killed,
+# which runs no exit trap.
+while_script_runs() { # each, stop
     local script=$$
-    (while kill -0 "$script" 2>/dev/null; do
-        eval "$1"
-        sleep 2
-    done
+    # A look that fails (the daemon not up yet) must not end the watcher.
+    (set +e
+        while kill -0 "$script" 2>/dev/null; do
+            eval "$1"
+            sleep 2
+        done
         eval "$2") </dev/null >/dev/null 2>&1 &
+    at_exit "$2"
     at_exit kill $!
 }
 

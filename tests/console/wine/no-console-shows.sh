@@ -12,9 +12,7 @@ wine_scratch_start "$1" "$2"
 # The X server picks a free display and names it once it accepts connections. It is stopped when the
 # script ends, however it ends.
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display.txt" </dev/null >"$work/xvfb.txt" 2>&1 &
-xvfb=$!
-at_exit kill "$xvfb"
-while_script_runs '' "kill $xvfb"
+while_script_runs '' "kill $!"
 wait_until 30 test -s "$work/display.txt" || {
     echo "set-up failed: starting an X server of the test's own ($(tr '\n' ' ' <"$work/xvfb.txt" | cut -c1-300))" >&2
     exit 2
