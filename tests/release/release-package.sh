@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The release package as an installer author gets it: scripts/release writes an archive that holds exactly
-# the programs, the recipes and README.txt; its programs are the ones the tests ran; its checksums check.
+# the programs, the recipes, README.txt and the third-party notices; its programs are the ones the tests
+# ran; its checksums check; it names the commit it was made from.
 set -euo pipefail
 unset CDPATH
 cd "$(dirname "$0")/../.."
@@ -15,7 +16,7 @@ version=$(sed -n 's/^project([A-Za-z]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 
 # Exactly these entries, in this order, each with its fixed time and permissions (unpacked on Linux or
 # macOS, an entry without them would be mode 0000).
-expected=$'README.txt 644\nbin/Halvicor.exe 755\nbin/Kestrane.exe 755\nexamples/installer/helpers.nsi 644\nexamples/installer/helpers.wxs 644'
+expected=$'README.txt 644\nTHIRD-PARTY-NOTICES.txt 644\nbin/Halvicor.exe 755\nbin/Kestrane.exe 755\nexamples/installer/helpers.nsi 644\nexamples/installer/helpers.wxs 644'
 listed=$(python3 -c 'import sys, zipfile
 for e in zipfile.ZipFile(sys.argv[1]).infolist():
     fixed = e.date_time == (1980, 1, 1, 0, 0, 0) and e.external_attr >> 28 == 8  # a regular file
@@ -36,6 +37,14 @@ python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["spdxVe
 for section in 'Using the helpers in an installer' 'Diagnostic log'; do
     grep -q "^$section" build/release/README.txt || fail "README.txt lacks the section $section"
 done
+made_from=$(scripts/release --made-from)
+grep -qF "Made from $made_from." build/release/README.txt || fail "README.txt does not name $made_from"
+grep -qF "\"built from $made_from\"" "build/release/$sbom" || fail "the SBOM does not name $made_from"
+# What the static libraries' licences ask to ship: winpthreads' own text and the GCC runtime's exception.
+for notice in 'Files: mingw-w64-libraries/winpthreads/\*' '^License: expat' 'GCC RUNTIME LIBRARY EXCEPTION' 'Version 3.1, 31 March 2009'; do
+    tr -d '\r' <build/release/THIRD-PARTY-NOTICES.txt | grep -q "$notice" || fail "THIRD-PARTY-NOTICES.txt lacks $notice"
+done
+grep -q 'notices are in THIRD-PARTY-NOTICES.txt' "build/release/$sbom" || fail "the SBOM does not point to the notices"
 
 # The archive's name tells the state of the sources: a copy committed, then changed, then without git.
 copy=$(mktemp -d)
