@@ -34,8 +34,14 @@ python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["spdxVe
     fail "no SPDX 2.3 document $sbom"
 [ "$(cut -d' ' -f3 build/release/SHA256SUMS | sort)" = "$(printf '%s\n' bin/Halvicor.exe bin/Kestrane.exe "$(basename "$archive")" "$sbom" | sort)" ] ||
     fail "SHA256SUMS names: $(cut -d' ' -f3 build/release/SHA256SUMS | tr '\n' ' ')"
-for section in 'Using the helpers in an installer' 'Diagnostic log'; do
-    grep -q "^$section" build/release/README.txt || fail "README.txt lacks the section $section"
+readme=build/release/README.txt
+for section in 'Using the helpers in an installer' 'Diagnostic log' 'The release' 'Known limitations' 'Supported Windows'; do
+    grep -q "^$section"$'\r'"\$" "$readme" || fail "README.txt lacks the section $section"
+done
+# Plain text for Notepad: CR LF, none of Markdown's marks, nothing of the developers' tree or tests.
+! grep -qv $'\r$' "$readme" || fail "README.txt has a line without CR LF: $(grep -v $'\r$' "$readme" | head -1)"
+for mark in '`' '**' '](' '|' '<!--' 'scripts/' 'build/' 'tests/' 'docs/' 'test command' 'Wine'; do
+    ! grep -qF -- "$mark" "$readme" || fail "README.txt holds $mark: $(grep -F -- "$mark" "$readme" | head -1)"
 done
 made_from=$(scripts/release --made-from)
 grep -qF "Made from $made_from." build/release/README.txt || fail "README.txt does not name $made_from"
