@@ -9,6 +9,7 @@ class StandInConsolePlatform : public ConsolePlatform {
     std::uint32_t consoleProcessCount() override { return 0; }
     void* consoleWindow() override { return nullptr; }
     void showWindow(void*, int) override {}
+    void freeConsole() override {}
 };
 
 }  // namespace

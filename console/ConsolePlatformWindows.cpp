@@ -14,6 +14,7 @@ class WindowsConsolePlatform : public ConsolePlatform {
     }
     void* consoleWindow() override { return ::GetConsoleWindow(); }
     void showWindow(void* window, int command) override { ::ShowWindow(static_cast<HWND>(window), command); }
+    void freeConsole() override { ::FreeConsole(); }
 };
 
 }  // namespace

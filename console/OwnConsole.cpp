@@ -9,6 +9,7 @@ constexpr int swHide = 0;
 void hideConsoleMadeForThisProcess(ConsolePlatform& platform) {
     if (platform.consoleProcessCount() == 1) {
         platform.showWindow(platform.consoleWindow(), swHide);
+        platform.freeConsole();
     }
 }
 

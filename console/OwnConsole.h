@@ -13,15 +13,18 @@ class ConsolePlatform {
     virtual std::uint32_t consoleProcessCount() = 0;
     virtual void* consoleWindow() = 0;
     virtual void showWindow(void* window, int command) = 0;
+    virtual void freeConsole() = 0;
 };
 
 // The real calls on Windows; elsewhere a stand-in: no console window, nothing to hide.
 ConsolePlatform& platformConsole();
 
 // Hides the console window when the system made it for this process alone, as it does for a console
-// program that a GUI program (an installer) starts: neither helper has a user interface, and a window a
-// user can close would end the helper half-way. A console shared with the process that started it (a
-// command prompt, a build script) is theirs as much as ours, and stays as it is.
+// program that a GUI program (an installer) starts, and then gives the console up: neither helper has a
+// user interface, and a window a user can close would end the helper half-way. Windows Terminal, where it
+// hosts such a console, keeps its own window after a hide and closes it only once the console is given up.
+// A console shared with the process that started it (a command prompt, a build script) is theirs as much
+// as ours, and stays as it is.
 void hideConsoleMadeForThisProcess(ConsolePlatform& platform);
 
 }  // namespace console

@@ -24,6 +24,7 @@ class NotifierPlatform : public console::ConsolePlatform {
     void showWindow(void* window, int command) override {
         console::platformConsole().showWindow(window, command);
     }
+    void freeConsole() override { console::platformConsole().freeConsole(); }
 };
 
 // The real calls on Windows; elsewhere a stand-in whose broadcasts fail as unsupported, so the records say

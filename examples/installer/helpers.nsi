@@ -1,7 +1,13 @@
-; Running Kestrane and Halvicor from a product's NSIS installer. NSIS 3, 64-bit. Build it with the two
-; programs in one folder:
+; Running Kestrane and Halvicor from a product's NSIS installer. NSIS 3, a 64-bit installer: Target
+; amd64-unicode needs the amd64 stubs, which Debian's NSIS has and the NSIS download for Windows lacks.
+; There, remove the Target line for a 32-bit installer; Windows starts 64-bit programs from a 32-bit one
+; alike, though this recipe has been run only as a 64-bit installer so far.
 ;
-;     makensis -DHELPERS_DIR=PATH -DOUTPUT=helpers-setup.exe helpers.nsi
+; HelpersDir names the folder that holds Kestrane.exe and Halvicor.exe: an absolute path, or one relative
+; to this script's folder, which is the default (makensis reads the script from its own folder). From the
+; release archive:
+;
+;     makensis -DHelpersDir=..\..\bin -DOUTPUT=%CD%\helpers-setup.exe examples\installer\helpers.nsi
 ;
 ; Copy the two sections' helper steps into your own script. This example installs per user, into the
 ; user's LocalAppData, and runs everything as the installing user. A per-machine installer
@@ -14,8 +20,8 @@ RequestExecutionLevel user
 
 !include "LogicLib.nsh"
 
-!ifndef HELPERS_DIR
-  !define HELPERS_DIR "."
+!ifndef HelpersDir
+  !define HelpersDir "."
 !endif
 !ifndef OUTPUT
   !define OUTPUT "helpers-setup.exe"
@@ -44,8 +50,8 @@ InstallDir "$LOCALAPPDATA\QorTavroHelpersExample"
 
 Section "Helpers"
   SetOutPath "$INSTDIR"
-  File "${HELPERS_DIR}\Kestrane.exe"
-  File "${HELPERS_DIR}\Halvicor.exe"
+  File "${HelpersDir}\Kestrane.exe"
+  File "${HelpersDir}\Halvicor.exe"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; Kestrane watches the default audio endpoints for about five seconds from its start: started without

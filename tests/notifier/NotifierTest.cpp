@@ -65,6 +65,7 @@ class RecordingPlatform : public NotifierPlatform, public NotifierLog {
         events.push_back(std::string("ShowWindow ") + (window == &consoleProcesses ? "console" : "?") + " " +
                          std::to_string(command));
     }
+    void freeConsole() override { events.push_back("FreeConsole"); }
     void logMessage(std::int32_t line, const char* message) override {
         events.push_back("record " + std::to_string(line) + " " + message);
     }
@@ -125,7 +126,7 @@ std::vector<std::string> operator+(std::vector<std::string> front, const std::ve
 }
 
 const std::vector<std::string> hideConsole = {"GetConsoleProcessList", "GetConsoleWindow",
-                                              "ShowWindow console 0"};
+                                              "ShowWindow console 0", "FreeConsole"};
 
 struct ArgumentCase {
     std::vector<const char*> argv;

@@ -52,9 +52,18 @@ for notice in 'Files: mingw-w64-libraries/winpthreads/\*' '^License: expat' 'GCC
 done
 grep -q 'notices are in THIRD-PARTY-NOTICES.txt' "build/release/$sbom" || fail "the SBOM does not point to the notices"
 
-# The archive's name tells the state of the sources: a copy committed, then changed, then without git.
+# The recipes' documented build commands, run on the unpacked archive from a folder of another name.
 copy=$(mktemp -d)
 trap 'rm -rf "$copy"' EXIT
+mkdir -p "$copy/unpacked archive" "$copy/elsewhere"
+python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])' "$archive" "$copy/unpacked archive"
+(cd "$copy/elsewhere" && recipes="../unpacked archive/examples/installer" &&
+    wixl -a x64 -D HelpersDir=../../bin -o helpers.msi "$recipes/helpers.wxs" &&
+    makensis -V1 -DHelpersDir='..\..\bin' -DOUTPUT="$PWD/helpers-setup.exe" "$recipes/helpers.nsi") >"$copy/recipes.txt" 2>&1 ||
+    fail "the recipes' build commands on the unpacked archive: $(tail -3 "$copy/recipes.txt")"
+rm -rf "${copy:?}"/*
+
+# The archive's name tells the state of the sources: a copy committed, then changed, then without git.
 tar --exclude=./build --exclude=./.git -cf - . | tar -xf - -C "$copy"
 git -C "$copy" init -q && git -C "$copy" add -A && git -C "$copy" -c user.name=t -c user.email=t@t commit -qm t
 named() { [ "$("$copy/scripts/release" --name)" = "qortavro-helpers-$version$1-win-x64.zip" ] || fail "$2 named $("$copy/scripts/release" --name)"; }

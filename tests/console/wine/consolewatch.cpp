@@ -1,7 +1,7 @@
 // A GUI program, as an installer is, that starts one program and samples every console window on the
 // desktop each 10 ms until the program and every console window it left have gone. It writes, for each
-// console window, how long it was visible from the first sample that saw it shown to the last, and the
-// program's exit code.
+// console window, how long it was visible from the first sample that saw it shown to the last, how long it
+// existed, how long before the program's end it went, and the program's exit code.
 //   consolewatch.exe OUT_FILE gui|shared PROGRAM [ARGUMENT...]
 // gui: started with default flags, as a GUI program starts a console program (the system makes it a
 // console). shared: the watcher makes a console first, which the program then shares, as it would a
@@ -20,6 +20,8 @@ struct Seen {
     std::string program;  // the window's title is the program's path: its last part
     ULONGLONG firstVisible = 0;
     ULONGLONG lastVisible = 0;
+    ULONGLONG firstPresent = 0;
+    ULONGLONG lastPresent = 0;
     bool visible = false;  // at the last sample
 };
 
@@ -40,6 +42,10 @@ BOOL CALLBACK sample(HWND window, LPARAM present) {
     const std::wstring path(title);
     seen.program.assign(path.begin() + static_cast<std::ptrdiff_t>(path.find_last_of(L'\\') + 1), path.end());
     seen.visible = ::IsWindowVisible(window) != FALSE;
+    if (seen.firstPresent == 0) {
+        seen.firstPresent = now;
+    }
+    seen.lastPresent = now;
     if (seen.visible) {
         if (seen.firstVisible == 0) {
             seen.firstVisible = now;
@@ -110,8 +116,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     for (const auto& [window, seen] : windows) {
         const ULONGLONG shown =
             seen.firstVisible == 0 ? 0 : seen.lastVisible - seen.firstVisible + samplePeriod;
-        std::fprintf(out, "window shown_ms=%llu visible_at_end=%d program=%s\n", shown, seen.visible ? 1 : 0,
-                     seen.program.c_str());
+        // How long before the program's end the window was last seen: 0 where it outlived the program.
+        const ULONGLONG goneBeforeExit = seen.lastPresent < ended ? ended - seen.lastPresent : 0;
+        std::fprintf(out, "window shown_ms=%llu existed_ms=%llu gone_before_exit_ms=%llu visible_at_end=%d program=%s\n",
+                     shown, seen.lastPresent - seen.firstPresent + samplePeriod, goneBeforeExit,
+                     seen.visible ? 1 : 0, seen.program.c_str());
     }
     std::fprintf(out, "exit=%lu\n", exitCode);
     std::fclose(out);

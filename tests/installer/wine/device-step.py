@@ -43,7 +43,7 @@ def wix_with_step(text, command, argument):
     number = lambda part: [int(n) for n in re.findall(r'Sequence="(\d+)"', part)]
     at = (number(before)[-1] + number(after)[0]) // 2
     # Installed beside the helpers (wixl knows no action that runs a program by its path alone).
-    program = f'<File Id="TakeoverExe" Name="{command}" Source="{command}" />\n'
+    program = f'<File Id="TakeoverExe" Name="{command}" Source="$(var.HelpersDir)/{command}" />\n'
     action = (f'<CustomAction Id="TestDeviceStep" FileKey="TakeoverExe" ExeCommand="{argument}" '
               f'Execute="deferred" Impersonate="yes" Return="check" />\n')
     step = f'<Custom Action="TestDeviceStep" Sequence="{at}">NOT Installed</Custom>\n'
