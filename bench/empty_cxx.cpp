@@ -2,4 +2,6 @@
 // includes them does, before main.
 #include <iostream>
 
-int main() { return 0; }
+int main() {
+    return 0;
+}

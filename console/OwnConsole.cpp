@@ -1,14 +1,15 @@
 #include "OwnConsole.h"
 
-namespace console {
+// winuser.h's value under its own name: the rule is built where no Windows header is.
+#ifndef SW_HIDE
+#define SW_HIDE 0
+#endif
 
-namespace {
-constexpr int swHide = 0;
-}
+namespace console {
 
 void hideConsoleMadeForThisProcess(ConsolePlatform& platform) {
     if (platform.consoleProcessCount() == 1) {
-        platform.showWindow(platform.consoleWindow(), swHide);
+        platform.showWindow(platform.consoleWindow(), SW_HIDE);
         platform.freeConsole();
     }
 }

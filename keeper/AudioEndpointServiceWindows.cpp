@@ -16,7 +16,6 @@ constexpr IID deviceEnumeratorInterface = {
     0xA95664D2, 0x9614, 0x4F35, {0xA7, 0x46, 0xDE, 0x8D, 0xB6, 0x36, 0x17, 0xE6}};
 constexpr PROPERTYKEY friendlyNameKey = {
     {0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 0x67, 0xD1, 0x46, 0xA8, 0x50, 0xE0}}, 14};
-constexpr DWORD allContexts = 23;  // CLSCTX_ALL
 
 template <typename Interface>
 Interface* objectOf(void* handleObject) {
@@ -39,7 +38,7 @@ HResult handOver(HRESULT result, ComPtr<Interface>& object, Handle& handle) {
 template <typename Interface, typename Handle>
 HResult createInstance(const CLSID& objectClass, const IID& interfaceId, Handle& handle) {
     ComPtr<Interface> object;
-    const HRESULT result = ::CoCreateInstance(objectClass, nullptr, allContexts, interfaceId,
+    const HRESULT result = ::CoCreateInstance(objectClass, nullptr, CLSCTX_ALL, interfaceId,
                                               reinterpret_cast<void**>(object.put()));
     return handOver(result, object, handle);
 }

@@ -15,20 +15,44 @@
 namespace logplatform {
 namespace {
 
-// NtCreateFile's values, named here because not every SDK's headers define them all.
-constexpr ULONG openExistingFile = 1;                                       // FILE_OPEN
-constexpr ULONG createNewFile = 2;                                          // FILE_CREATE
-constexpr ULONG synchronousFile = 0x00000020;                               // FILE_SYNCHRONOUS_IO_NONALERT
-constexpr ULONG nonDirectoryFile = 0x00000040;                              // FILE_NON_DIRECTORY_FILE
-constexpr ULONG openReparsePoint = 0x00200000;                              // FILE_OPEN_REPARSE_POINT
-constexpr ULONG completeIfOplocked = 0x00000100;                            // FILE_COMPLETE_IF_OPLOCKED
-constexpr ULONG caseInsensitive = 0x00000040;                               // OBJ_CASE_INSENSITIVE
-constexpr NTSTATUS oplockBreakInProgress = 0x00000108;                      // STATUS_OPLOCK_BREAK_IN_PROGRESS
-constexpr NTSTATUS bufferOverflow = static_cast<NTSTATUS>(0x80000005);      // STATUS_BUFFER_OVERFLOW
-constexpr NTSTATUS infoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);  // STATUS_INFO_LENGTH_MISMATCH
-constexpr NTSTATUS bufferTooSmall = static_cast<NTSTATUS>(0xC0000023);      // STATUS_BUFFER_TOO_SMALL
-// NtQueryObject's class for an object's name (an OBJECT_NAME_INFORMATION, a UNICODE_STRING)
-constexpr auto objectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
+// NtCreateFile's and NtQueryObject's values under the SDK's own names, defined where a header lacks them:
+// the status codes live in ntstatus.h, which cannot be included beside windows.h without WIN32_NO_STATUS.
+#ifndef FILE_OPEN
+#define FILE_OPEN 0x00000001
+#endif
+#ifndef FILE_CREATE
+#define FILE_CREATE 0x00000002
+#endif
+#ifndef FILE_SYNCHRONOUS_IO_NONALERT
+#define FILE_SYNCHRONOUS_IO_NONALERT 0x00000020
+#endif
+#ifndef FILE_NON_DIRECTORY_FILE
+#define FILE_NON_DIRECTORY_FILE 0x00000040
+#endif
+#ifndef FILE_COMPLETE_IF_OPLOCKED
+#define FILE_COMPLETE_IF_OPLOCKED 0x00000100
+#endif
+#ifndef FILE_OPEN_REPARSE_POINT
+#define FILE_OPEN_REPARSE_POINT 0x00200000
+#endif
+#ifndef OBJ_CASE_INSENSITIVE
+#define OBJ_CASE_INSENSITIVE 0x00000040L
+#endif
+#ifndef STATUS_OPLOCK_BREAK_IN_PROGRESS
+#define STATUS_OPLOCK_BREAK_IN_PROGRESS ((NTSTATUS)0x00000108L)
+#endif
+#ifndef STATUS_BUFFER_OVERFLOW
+#define STATUS_BUFFER_OVERFLOW ((NTSTATUS)0x80000005L)
+#endif
+#ifndef STATUS_INFO_LENGTH_MISMATCH
+#define STATUS_INFO_LENGTH_MISMATCH ((NTSTATUS)0xC0000004L)
+#endif
+#ifndef STATUS_BUFFER_TOO_SMALL
+#define STATUS_BUFFER_TOO_SMALL ((NTSTATUS)0xC0000023L)
+#endif
+// NtQueryObject's class for an object's name (an OBJECT_NAME_INFORMATION, a UNICODE_STRING): an enumerator
+// of mingw-w64's winternl.h that the Windows SDK's lacks, so named here in the project's own namespace.
+constexpr auto ObjectNameInformation = static_cast<OBJECT_INFORMATION_CLASS>(1);
 
 struct HandleCloser {
     void operator()(HANDLE handle) const { ::CloseHandle(handle); }
@@ -110,21 +134,21 @@ OwnedHandle openWithoutWaiting(HANDLE root, const std::wstring& name, ACCESS_MAS
     object.Length = sizeof(object);
     object.RootDirectory = root;
     object.ObjectName = &objectName;
-    object.Attributes = caseInsensitive;
+    object.Attributes = OBJ_CASE_INSENSITIVE;
     IO_STATUS_BLOCK status{};
     HANDLE handle = nullptr;
     const NTSTATUS result = ::NtCreateFile(&handle, access, &object, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           disposition, options | completeIfOplocked, nullptr, 0);
+                                           disposition, options | FILE_COMPLETE_IF_OPLOCKED, nullptr, 0);
     return OwnedHandle(handleToKeep(result, handle));
 }
 
 // The file of that name directly inside the folder, reached through the folder's handle and never through
 // a path: the name cannot lead anywhere else on the way.
 OwnedHandle createInFolder(HANDLE folder, const std::wstring& name, ULONG disposition) {
-    return openWithoutWaiting(folder, name,
-                              FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE,
-                              disposition, nonDirectoryFile | synchronousFile | openReparsePoint);
+    return openWithoutWaiting(
+        folder, name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE, disposition,
+        FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT);
 }
 
 // The marker's name in the form NtCreateFile takes: made whole first, as any Windows open would.
@@ -160,7 +184,7 @@ Checked openMarker(const std::filesystem::path& marker) {
     // oplock on the folder: it goes through the same open as the log file, which never waits for a break.
     Checked folder = checkedAsItself(
         openWithoutWaiting(nullptr, ntPathOf(marker), READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                           openExistingFile, synchronousFile | openReparsePoint));
+                           FILE_OPEN, FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT));
     if (!folder || !finalPathEndsInName(folder.finalPath, marker.filename().native())) {
         return {};
     }
@@ -172,9 +196,9 @@ Checked openMarker(const std::filesystem::path& marker) {
 // under Wine), the final path still shows where it leads.
 Checked openInFolder(const Checked& folder, const std::wstring& name) {
     // Open what is there, or make a new file: making one never goes through whatever a name leads to.
-    OwnedHandle handle = createInFolder(folder.handle.get(), name, openExistingFile);
+    OwnedHandle handle = createInFolder(folder.handle.get(), name, FILE_OPEN);
     if (!handle) {
-        handle = createInFolder(folder.handle.get(), name, createNewFile);
+        handle = createInFolder(folder.handle.get(), name, FILE_CREATE);
     }
     Checked file = checkedAsItself(std::move(handle));
     if (!file || (file.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || file.names != 1 ||
@@ -203,7 +227,7 @@ bool ownerIsTrusted(PSID owner, HANDLE token) {
 HANDLE handleToKeep(NTSTATUS status, HANDLE handle) {
     // A success code, yet the open did not wait for the holder of an oplock to let go: writing now would
     // race with what that holder caches, and waiting could last forever. The record is dropped instead.
-    if (status == oplockBreakInProgress) {
+    if (status == STATUS_OPLOCK_BREAK_IN_PROGRESS) {
         ::CloseHandle(handle);
         return nullptr;
     }
@@ -218,12 +242,13 @@ std::wstring finalPathFrom(HANDLE handle, ObjectNameQuery query) {
         // Whole 8-byte units, so the UNICODE_STRING at its start is aligned.
         std::vector<std::uint64_t> buffer((size + 7) / 8);
         ULONG needed = 0;
-        const NTSTATUS result = query(handle, objectNameInformation, buffer.data(), size, &needed);
+        const NTSTATUS result = query(handle, ObjectNameInformation, buffer.data(), size, &needed);
         if (result >= 0) {
             const auto& name = *reinterpret_cast<const UNICODE_STRING*>(buffer.data());
             return std::wstring(name.Buffer, name.Length / sizeof(wchar_t));
         }
-        if (result != infoLengthMismatch && result != bufferOverflow && result != bufferTooSmall) {
+        if (result != STATUS_INFO_LENGTH_MISMATCH && result != STATUS_BUFFER_OVERFLOW &&
+            result != STATUS_BUFFER_TOO_SMALL) {
             return {};
         }
         size = needed > size ? needed : size * 2;

@@ -90,19 +90,25 @@ void Logger::writeRecord(const std::string& prefix, std::int32_t line, const cha
     }
 }
 
+// Each record operation takes its prefix by value, as every call site hands over a temporary: it is moved
+// in, never copied.
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void Logger::logMessage(std::string prefix, std::int32_t line, const char* message) {
     writeRecord(prefix, line, message, [](std::ostream&) {});
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void Logger::logNameId(std::string prefix, std::int32_t line, const char* message, std::string name,
                        std::string id) {
     writeRecord(prefix, line, message, [&](std::ostream& out) { out << name << " ID:" << id; });
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void Logger::logError(std::string prefix, std::int32_t line, const char* message, std::int32_t code) {
     writeRecord(prefix, line, message, [&](std::ostream& out) { out << code; });
 }
 
+// NOLINTNEXTLINE(performance-unnecessary-value-param)
 void Logger::logStatus(std::string prefix, std::int32_t line, const char* message, std::int32_t status,
                        std::int32_t errorCode) {
     writeRecord(prefix, line, message,

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2034 # the variables it sets are for the script that sources it
 # Sourced by the scripts that run the Windows build under Wine on their own: a fresh prefix of their own
 # in WORK_DIR, its server ended when the script ends (see while_script_runs), and a failure count for checks.
 #   source scripts/wine-scratch.sh; wine_scratch_start BIN_DIR WORK_DIR
@@ -5,6 +6,7 @@
 
 unset CDPATH DISPLAY WAYLAND_DISPLAY
 wine_scratch_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=scripts/work-folder.sh
 source "$wine_scratch_scripts/work-folder.sh"
 
 # A script that stops on an error says where, so a failure in CI can be read from its output.

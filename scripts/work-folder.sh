@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the project's scripts: what a script starts is stopped when it ends, on every path, and the
 # work folders it makes are the only ones it removes.
 

@@ -79,7 +79,7 @@ long handlesOfThisProcess() {
     constexpr ULONG extendedHandleInformation = 64;
     constexpr NTSTATUS lengthMismatch = static_cast<NTSTATUS>(0xC0000004);
     std::vector<std::uint64_t> buffer(1 << 16);
-    NTSTATUS status;
+    NTSTATUS status = 0;
     ULONG needed = 0;
     while ((status = query(extendedHandleInformation, buffer.data(),
                            static_cast<ULONG>(buffer.size() * sizeof(buffer[0])), &needed)) ==

@@ -120,7 +120,7 @@ INSTANTIATE_TEST_SUITE_P(Owners, MarkerOwnerForARunThatIsNotElevated,
 // Another process holding an oplock on the log or the marker: the open came back at once, with the break
 // still pending. Nothing is written through it, and its handle is not left open.
 TEST(LogOpen, AnOpenThatDidNotWaitForAnOplockBreakIsClosedAndGivesNoFile) {
-    const HANDLE opened = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE opened = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
     ASSERT_NE(opened, nullptr);
     EXPECT_EQ(handleToKeep(0x00000108 /* STATUS_OPLOCK_BREAK_IN_PROGRESS */, opened), nullptr);
     DWORD flags = 0;

@@ -73,4 +73,8 @@ named -dirty "a checkout with an uncommitted change"
 rm -rf "$copy/.git"
 named -unchecked "sources without git"
 cat build/release.out
-[ "$failures" -eq 0 ] && echo "release package checked" || { echo "$failures failure(s)"; exit 1; }
+if [ "$failures" -gt 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "release package checked"

@@ -19,7 +19,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 keys=$scratch/keys
 mkdir "$keys"
-export RELEASE_SIGN_PASSWORD="a throwaway password"
+export RELEASE_SIGN_PASSWORD="a throwaway password" SOFTHSM2_CONF=$keys/softhsm2.conf
 (
     cd "$keys"
     openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj "/CN=Throwaway Test CA" \
@@ -32,7 +32,6 @@ export RELEASE_SIGN_PASSWORD="a throwaway password"
     # The same key on a software token of its own.
     mkdir tokens
     printf 'directories.tokendir = %s\nobjectstore.backend = file\n' "$keys/tokens" >softhsm2.conf
-    export SOFTHSM2_CONF=$keys/softhsm2.conf
     softhsm2-util --init-token --free --label release --so-pin 12345678 --pin "$RELEASE_SIGN_PASSWORD"
     openssl pkcs8 -topk8 -nocrypt -in sign.key -out sign.p8
     softhsm2-util --import sign.p8 --token release --label signing --id 01 --pin "$RELEASE_SIGN_PASSWORD"
@@ -47,7 +46,6 @@ export RELEASE_SIGN_PASSWORD="a throwaway password"
         "$keys/tsa.serial" "$keys/tsa.pem" "$keys/tsa.pem" "$keys/tsa.key" >tsa.cnf
     printf 'signer_digest = sha256\ndefault_policy = 1.2.3.4.1\ndigests = sha256\ness_cert_id_alg = sha256\n' >>tsa.cnf
 ) >"$scratch/keys.log" 2>&1 || { cat "$scratch/keys.log"; echo "set-up failed: making a throwaway CA, key, token and time-stamp authority"; exit 2; }
-export SOFTHSM2_CONF=$keys/softhsm2.conf
 
 # Each program the release starts by name (on PATH, or OSSLSIGNCODE) tells whether the password reached
 # its environment or its arguments.
@@ -129,4 +127,8 @@ if "$other/scripts/verify-release" "$scratch/pkcs12" >"$scratch/verify.txt" 2>&1
 fi
 
 scripts/check-reproducible --sign-pkcs12 "$keys/sign.p12" --no-timestamp || fail "two signed releases from two folders differ"
-[ "$failures" -eq 0 ] && echo "signed release checked" || { echo "$failures failure(s)"; exit 1; }
+if [ "$failures" -gt 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "signed release checked"

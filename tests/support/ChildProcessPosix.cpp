@@ -27,6 +27,7 @@ ChildRun runChild(const std::filesystem::path& program, const std::vector<std::s
     }
     environment.push_back("TMPDIR=" + temporaryDirectory.string());
     std::vector<char*> envp;
+    envp.reserve(environment.size() + 1);
     for (std::string& entry : environment) {
         envp.push_back(entry.data());
     }
@@ -34,6 +35,7 @@ ChildRun runChild(const std::filesystem::path& program, const std::vector<std::s
     std::vector<std::string> argvText{program.string()};
     argvText.insert(argvText.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
+    argv.reserve(argvText.size() + 1);
     for (std::string& argument : argvText) {
         argv.push_back(argument.data());
     }

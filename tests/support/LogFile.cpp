@@ -51,7 +51,7 @@ std::vector<std::string> logLines(const std::filesystem::path& logFile) {
     const std::string newline = platformNewline;
     std::vector<std::string> lines;
     std::size_t start = 0;
-    for (std::size_t end; (end = text.find(newline, start)) != std::string::npos;
+    for (std::size_t end = 0; (end = text.find(newline, start)) != std::string::npos;
          start = end + newline.size()) {
         lines.push_back(text.substr(start, end - start));
     }
@@ -69,7 +69,7 @@ std::vector<std::string> logRecords(const std::filesystem::path& logFile) {
         if (const std::optional<TimePrefix> prefix = timePrefixOf(line)) {
             line = line.substr(prefix->length);
         } else if (line != "<unfinished>") {
-            line = "<no prefix> " + line;
+            line.insert(0, "<no prefix> ");
         }
     }
     return records;

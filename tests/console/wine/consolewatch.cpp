@@ -118,9 +118,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
             seen.firstVisible == 0 ? 0 : seen.lastVisible - seen.firstVisible + samplePeriod;
         // How long before the program's end the window was last seen: 0 where it outlived the program.
         const ULONGLONG goneBeforeExit = seen.lastPresent < ended ? ended - seen.lastPresent : 0;
-        std::fprintf(out, "window shown_ms=%llu existed_ms=%llu gone_before_exit_ms=%llu visible_at_end=%d program=%s\n",
-                     shown, seen.lastPresent - seen.firstPresent + samplePeriod, goneBeforeExit,
-                     seen.visible ? 1 : 0, seen.program.c_str());
+        std::fprintf(
+            out,
+            "window shown_ms=%llu existed_ms=%llu gone_before_exit_ms=%llu visible_at_end=%d program=%s\n",
+            shown, seen.lastPresent - seen.firstPresent + samplePeriod, goneBeforeExit, seen.visible ? 1 : 0,
+            seen.program.c_str());
     }
     std::fprintf(out, "exit=%lu\n", exitCode);
     std::fclose(out);

@@ -6,6 +6,7 @@
 set -euo pipefail
 unset CDPATH
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
+# shellcheck source=scripts/wine-scratch.sh
 source "$scripts/wine-scratch.sh"
 wine_scratch_start "$1" "$2"
 
@@ -20,7 +21,8 @@ wait_until 30 test -s "$work/display.txt" || {
 # The prefix was made headless; from here on it draws on that display.
 setup "the prefix's graphics driver" wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f
 wineserver -k
-export DISPLAY=:$(cat "$work/display.txt")
+DISPLAY=:$(cat "$work/display.txt")
+export DISPLAY
 setup "the Windows path of the programs" winepath -w "$bin"
 windows_bin=$setup_output
 
@@ -73,4 +75,5 @@ watch msi gui msiexec /i "$installers\\helpers.msi" /qn
 seen_a_window msi
 hidden_within msi 300
 
-[ "$failures" -eq 0 ] && echo "ok: no helper's console window stays on the desktop" || exit 1
+[ "$failures" -eq 0 ] || exit 1
+echo "ok: no helper's console window stays on the desktop"

@@ -10,6 +10,7 @@ unset CDPATH
 engines=("${@:3}")
 [ ${#engines[@]} -gt 0 ] || engines=(msi nsis)
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
+# shellcheck source=scripts/audio-lab.sh
 source "$scripts/audio-lab.sh"
 audio_lab_start "$1" "$2"
 # The recipes as they stand, each with the device step added where it marks it (device-step.py), and
@@ -129,4 +130,8 @@ engine_runs msiexec /x "$setup_output" /qn || fail "msi upgrade: the newer packa
 
 echo "Kestrane's log of the last installation ($log):"
 tr -d '\r' <"$log"
-[ "$failures" -eq 0 ] && echo "all engines passed" || { echo "$failures failure(s)"; exit 1; }
+if [ "$failures" -gt 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "all engines passed"

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2016 # each case's set-up is eval'd by expect_untouched, its variables expanded there
 # The Windows build under Wine with links and a foreign marker planted where the log goes. Wine shows the
 # prefix's Unix links and owners through the Windows API: a linked folder as a reparse point, a linked file
 # only in its final path, a file of another Unix user as owned by another account.
 #   hostile-paths.sh BIN_DIR WORK_DIR
 set -euo pipefail
 unset CDPATH
+# shellcheck source=scripts/wine-scratch.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-scratch.sh"
 wine_scratch_start "$1" "$2"
 marker=$temp/qortavronotify
@@ -65,7 +67,7 @@ rm "$marker"
 mkdir "$marker"
 touch "$work/signals/resume-2"
 wait "$driver" || code=$?
-[ "$code" -eq 0 ] && [ ! -s "$work/out.txt" ] || fail "marker swapped mid-run: exit $code, console: $(cat "$work/out.txt")"
+{ [ "$code" -eq 0 ] && [ ! -s "$work/out.txt" ]; } || fail "marker swapped mid-run: exit $code, console: $(cat "$work/out.txt")"
 [ -z "$(ls -A "$work/elsewhere")" ] || fail "marker swapped mid-run: the link's target got $(ls -A "$work/elsewhere")"
 records() { log_records "$1" | tr '\n' '|'; }
 [ "$(records "$temp/moved-away/LogDriver.txt")" = "[7] ***** LogDriver Logs *****|[1] before|" ] ||
@@ -119,4 +121,8 @@ done
 run_driver "long final path"
 grep -q '\[1\] planted' "$long/qortavronotify/LogDriver.txt" 2>/dev/null || fail "long final path: nothing was logged"
 [ "$failures" -ne "$failed_before" ] || echo "ok: a marker with a final path of $(($(wc -c <<<"$long") + 15)) characters logs"
-[ "$failures" -eq 0 ] && echo "all cases passed" || { echo "$failures failure(s)"; exit 1; }
+if [ "$failures" -gt 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "all cases passed"

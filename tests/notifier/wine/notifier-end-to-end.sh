@@ -3,6 +3,7 @@
 #   notifier-end-to-end.sh BIN_DIR WORK_DIR
 set -euo pipefail
 unset CDPATH
+# shellcheck source=scripts/wine-scratch.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-scratch.sh"
 wine_scratch_start "$1" "$2"
 mkdir -p "$temp/qortavronotify"
@@ -52,4 +53,8 @@ sed -e 's/\r$//' -e 's/^\[ *[0-9]*\] [0-9-]* [0-9:.]* //' "$log" >"$work/log.act
 diff -u "$work/log.expected" "$work/log.actual" || fail "the log"
 echo "log ($log):"
 cat "$log"
-[ "$failures" -eq 0 ] && echo "all checks passed" || { echo "$failures failure(s)"; exit 1; }
+if [ "$failures" -gt 0 ]; then
+    echo "$failures failure(s)"
+    exit 1
+fi
+echo "all checks passed"

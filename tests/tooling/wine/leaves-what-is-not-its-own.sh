@@ -7,6 +7,7 @@ set -euo pipefail
 unset CDPATH
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 scripts=$(cd "$here/../../../scripts" && pwd)
+# shellcheck source=scripts/wine-scratch.sh
 source "$scripts/wine-scratch.sh"
 bin=$(cd "$1" && pwd)
 fresh_work_folder "$2"
@@ -26,7 +27,7 @@ expect_refused() { # what, command...
     local what=$1 code=0
     shift
     "$@" >/dev/null 2>"$work/refused.txt" || code=$?
-    [ "$code" -eq 2 ] && grep -qF "$theirs" "$work/refused.txt" ||
+    { [ "$code" -eq 2 ] && grep -qF "$theirs" "$work/refused.txt"; } ||
         fail "$what: not refused with a line naming the folder (exit $code): $(cat "$work/refused.txt")"
     [ "$(state)" = "$before" ] || fail "$what: the folder was changed"
 }
@@ -46,4 +47,5 @@ server_of_own() {
 [ -f "$own/.helpers-prefix" ] || fail "the project's prefix was not made in $own"
 wait_until 45 eval '! server_of_own' || fail "the Wine server of $own still runs 45 s after its last program"
 
-[ "$failures" -eq 0 ] && echo "ok: nothing of the developer's was touched, and no server stayed" || exit 1
+[ "$failures" -eq 0 ] || exit 1
+echo "ok: nothing of the developer's was touched, and no server stayed"
