@@ -51,6 +51,22 @@ for notice in 'Files: mingw-w64-libraries/winpthreads/\*' '^License: expat' 'GCC
     tr -d '\r' <build/release/THIRD-PARTY-NOTICES.txt | grep -q "$notice" || fail "THIRD-PARTY-NOTICES.txt lacks $notice"
 done
 grep -q 'notices are in THIRD-PARTY-NOTICES.txt' "build/release/$sbom" || fail "the SBOM does not point to the notices"
+# Each program by its own hash, linked statically with the runtime and the threads library.
+python3 - "build/release/$sbom" build/release/bin <<'PY' || fail "the SBOM's programs"
+import hashlib, json, sys
+document, bin_dir = json.load(open(sys.argv[1])), sys.argv[2]
+packages = {p["SPDXID"]: p for p in document["packages"]}
+links = {(r["spdxElementId"], r["relatedSpdxElement"]) for r in document["relationships"]
+         if r["relationshipType"] == "STATIC_LINK"}
+for name in ("Kestrane", "Halvicor"):
+    hashed = hashlib.sha256(open(f"{bin_dir}/{name}.exe", "rb").read()).hexdigest()
+    given = packages[f"SPDXRef-{name}"]["checksums"][0]["checksumValue"]
+    if given != hashed:
+        sys.exit(f"{name}.exe: the SBOM gives {given}, the file is {hashed}")
+    for linked in ("Libstdcxx", "Winpthreads"):
+        if (f"SPDXRef-{name}", f"SPDXRef-{linked}") not in links:
+            sys.exit(f"{name}.exe: no static link to {linked}")
+PY
 
 # The recipes' documented build commands, run on the unpacked archive from a folder of another name.
 copy=$(mktemp -d)

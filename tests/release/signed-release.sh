@@ -62,6 +62,10 @@ PATH=$spy:$PATH OSSLSIGNCODE=$spy/osslsigncode scripts/release --sign-pkcs12 "$k
     >"$scratch/release.txt" 2>&1 || { cat "$scratch/release.txt"; fail "a release signed from a PKCS#12 file"; }
 [ ! -e "$spy/leaks" ] || fail "the password reached more than osslsigncode's pipe: $(sort -u "$spy/leaks" | tr '\n' ' ')"
 scripts/verify-release --ca "$keys/ca.pem" >"$scratch/verify.txt" 2>&1 || { cat "$scratch/verify.txt"; fail "the release signed from a PKCS#12 file does not verify"; }
+for program in Kestrane.exe Halvicor.exe; do
+    verified=$(osslsigncode verify -CAfile "$keys/ca.pem" -in "build/release/bin/$program" 2>&1 || true)
+    grep -q '^Message digest algorithm *: SHA256' <<<"$verified" || fail "bin/$program is not signed with SHA-256"
+done
 cp -r build/release "$scratch/pkcs12"
 
 scripts/release --sign-pkcs11 'pkcs11:token=release;object=signing;type=private' --sign-cert "$keys/chain.pem" \

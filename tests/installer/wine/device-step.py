@@ -6,7 +6,8 @@ Kestrane after that place fails the installation.
 An engine under Wine cannot show whom an action runs as: every action runs as the one Wine user. So for
 the MSI recipe the rules that depend on it are read from the recipe itself: every action that runs a
 helper impersonates the installing user (a broadcast from the system account never reaches the user's
-applications), Kestrane starts without waiting, and Halvicor 0 runs before the files are removed.
+applications), Kestrane starts without waiting, Halvicor 0 runs before the files are removed, and the
+folder is removed with the package.
 
     device-step.py RECIPE OUT COMMAND ARGUMENT
 COMMAND is the program's Windows path, for the NSIS installer; the MSI packs the program itself.
@@ -30,6 +31,9 @@ def wix_rules(text):
     if actions.get("StartKestrane") is None or actions["StartKestrane"].get("Return") != "asyncNoWait":
         problems.append("StartKestrane does not start Kestrane without waiting (Return=\"asyncNoWait\")")
     sequence = {c.get("Action"): int(c.get("Sequence")) for c in root.iter(WIX + "Custom")}
+    # ICE64: a per-user folder the package makes is removed with it (Wine's msiexec removes it regardless).
+    if not any(f.get("On") in ("uninstall", "both") for f in root.iter(WIX + "RemoveFolder")):
+        problems.append("the installation folder has no RemoveFolder, so removal leaves it in the profile")
     if sequence.get("BroadcastCameraRemoved", REMOVE_FILES) >= REMOVE_FILES:
         problems.append("BroadcastCameraRemoved does not run before the files are removed")
     return problems

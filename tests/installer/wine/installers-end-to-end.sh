@@ -23,6 +23,10 @@ for recipe in helpers.wxs helpers.nsi; do
         'C:\takeover.exe' "$headset_b" || { echo "FAIL: the recipe $recipe"; exit 1; }
 done
 "$scripts/installers" "$bin" "$work/installers" "$work/recipes" >/dev/null
+# The NSIS installer asks Windows for no elevation: elevated, the helpers would run as the elevating
+# account, with that account's marker folder. Wine's user is an administrator and cannot show this.
+grep -aq 'requestedExecutionLevel level="asInvoker"' "$work/installers/helpers-setup.exe" ||
+    fail "nsis: the installer's manifest asks for elevation"
 # The same package, newer: what an upgrade installs over it.
 mkdir -p "$work/newer"
 sed 's/ Version="1\.0\.0"/ Version="1.0.1"/' "$work/recipes/helpers.wxs" >"$work/newer/helpers.wxs"
@@ -126,7 +130,10 @@ setup "the Windows path of the newer package" winepath -w "$work/installers-newe
 engine_runs msiexec /i "$older" /qn || fail "msi upgrade: the older package did not install"
 engine_runs msiexec /i "$setup_output" /qn || fail "msi upgrade: the newer package did not install"
 [ "$(products)" -eq 1 ] || fail "msi upgrade: $(products) products are installed, not one"
+# Removed once the Kestrane it started has ended (a running program's file stays), it leaves no folder.
+wait_until 30 eval '! pgrep -f "QorTavroHelpersExample.Kestrane.exe" >/dev/null' || true
 engine_runs msiexec /x "$setup_output" /qn || fail "msi upgrade: the newer package was not removed"
+[ ! -e "$installed" ] || fail "msi upgrade: the removal left $installed behind: $(cd "$installed" && printf '%s ' *)"
 
 echo "Kestrane's log of the last installation ($log):"
 tr -d '\r' <"$log"

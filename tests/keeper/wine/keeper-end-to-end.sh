@@ -7,7 +7,8 @@ unset CDPATH
 bin_dir=$1
 work_dir=$2
 shift 2
-scenarios=("${@:-quiet takeover separate-roles unregistered}")
+scenarios=(quiet takeover separate-roles unregistered)
+[ $# -eq 0 ] || scenarios=("$@")
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
 
 # shellcheck source=scripts/audio-lab.sh

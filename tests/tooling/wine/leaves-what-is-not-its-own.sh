@@ -34,6 +34,15 @@ expect_refused() { # what, command...
 expect_refused "their folder as HELPERS_WINEPREFIX" env HELPERS_WINEPREFIX="$theirs" "$scripts/wine-run" "$bin/Halvicor.exe" 1
 expect_refused "their folder as a work folder" bash "$here/../../notifier/wine/notifier-end-to-end.sh" "$bin" "$theirs"
 
+# What a script starts is stopped by the script itself when it ends, not left to its watcher (which would
+# also do it, later, and not at all were it gone): the stop records the process that ran it.
+# shellcheck disable=SC2016 # expanded by the inner script
+script_pid=$(bash -c 'source "$1/work-folder.sh"; stopped=$2; stop() { echo "$BASHPID" >>"$stopped"; }
+    while_script_runs "" stop; echo $$' _ "$scripts" "$work/stopped-by.txt")
+wait_until 10 test -s "$work/stopped-by.txt" || true
+grep -qx "$script_pid" "$work/stopped-by.txt" ||
+    fail "a script's daemon was not stopped at the script's exit (stopped by: $(cat "$work/stopped-by.txt" 2>/dev/null || echo nobody))"
+
 # The server of a prefix the project made ends a short while after the program it ran.
 own=$work/own-prefix
 HELPERS_WINEPREFIX=$own "$scripts/wine-run" "$bin/Halvicor.exe" 1 >/dev/null 2>&1 || true
