@@ -39,6 +39,23 @@ std::wstring finalPathFrom(HANDLE handle, ObjectNameQuery query);
 // dropped rather than made to wait for that process.
 HANDLE handleToKeep(NTSTATUS status, HANDLE handle);
 
+// NtCreateFile, or a fake of it.
+using FileCreate = NTSTATUS(NTAPI*)(PHANDLE handle, ACCESS_MASK access, POBJECT_ATTRIBUTES object,
+                                    PIO_STATUS_BLOCK status, PLARGE_INTEGER size, ULONG attributes,
+                                    ULONG share, ULONG disposition, ULONG options, PVOID extended,
+                                    ULONG extendedLength);
+
+// The logger's two opens by name, each the handle it opened or null: the marker folder by its NT path, and
+// a file directly inside a checked folder, relative to the folder's handle. Neither follows a link, nor
+// waits for another process to acknowledge the break of its oplock (a backup or sync tool that never does
+// would stall the installation), nor keeps other programs from the file.
+HANDLE openMarkerByName(FileCreate create, const std::wstring& ntPath);
+HANDLE openFileInFolder(FileCreate create, HANDLE folder, const std::wstring& name, ULONG disposition);
+
+// A full path in the form NtCreateFile takes: a drive path, a share's path, and the paths that name the
+// device namespace already.
+std::wstring ntFormOf(const std::wstring& fullPath);
+
 // True when a final path's last part is the name given, letter case aside: the marker is the folder by
 // that name, not whatever folder a link or mount point on the way leads to.
 bool finalPathEndsInName(const std::wstring& finalPath, const std::wstring& name);

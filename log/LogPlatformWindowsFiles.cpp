@@ -124,8 +124,8 @@ Checked checkedAsItself(OwnedHandle handle) {
 // An object opened by name, relative to the root's handle when there is one, without ever waiting for
 // another process to acknowledge the break of its oplock: a holder that never does would stop the program
 // before main.
-OwnedHandle openWithoutWaiting(HANDLE root, const std::wstring& name, ACCESS_MASK access, ULONG disposition,
-                               ULONG options) {
+HANDLE openWithoutWaiting(FileCreate create, HANDLE root, const std::wstring& name, ACCESS_MASK access,
+                          ULONG disposition, ULONG options) {
     UNICODE_STRING objectName{};
     objectName.Buffer = const_cast<PWSTR>(name.c_str());
     objectName.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
@@ -137,18 +137,10 @@ OwnedHandle openWithoutWaiting(HANDLE root, const std::wstring& name, ACCESS_MAS
     object.Attributes = OBJ_CASE_INSENSITIVE;
     IO_STATUS_BLOCK status{};
     HANDLE handle = nullptr;
-    const NTSTATUS result = ::NtCreateFile(&handle, access, &object, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           disposition, options | FILE_COMPLETE_IF_OPLOCKED, nullptr, 0);
-    return OwnedHandle(handleToKeep(result, handle));
-}
-
-// The file of that name directly inside the folder, reached through the folder's handle and never through
-// a path: the name cannot lead anywhere else on the way.
-OwnedHandle createInFolder(HANDLE folder, const std::wstring& name, ULONG disposition) {
-    return openWithoutWaiting(
-        folder, name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE, disposition,
-        FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT);
+    const NTSTATUS result = create(&handle, access, &object, &status, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, disposition,
+                                   options | FILE_COMPLETE_IF_OPLOCKED, nullptr, 0);
+    return handleToKeep(result, handle);
 }
 
 // The marker's name in the form NtCreateFile takes: made whole first, as any Windows open would.
@@ -160,13 +152,7 @@ std::wstring ntPathOf(const std::filesystem::path& marker) {
         return {};
     }
     full.resize(length);
-    if (full.rfind(L"\\\\?\\", 0) == 0 || full.rfind(L"\\\\.\\", 0) == 0) {
-        return L"\\??\\" + full.substr(4);
-    }
-    if (full.rfind(L"\\\\", 0) == 0) {
-        return L"\\??\\UNC\\" + full.substr(2);
-    }
-    return L"\\??\\" + full;
+    return ntFormOf(full);
 }
 
 // The marker opened as itself: it must be the folder by the marker's name wherever the folders above it
@@ -182,9 +168,7 @@ Checked openMarker(const std::filesystem::path& marker) {
     }
     // READ_CONTROL makes this more than an attribute-only open, and such an open breaks another process's
     // oplock on the folder: it goes through the same open as the log file, which never waits for a break.
-    Checked folder = checkedAsItself(
-        openWithoutWaiting(nullptr, ntPathOf(marker), READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                           FILE_OPEN, FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT));
+    Checked folder = checkedAsItself(OwnedHandle(openMarkerByName(::NtCreateFile, ntPathOf(marker))));
     if (!folder || !finalPathEndsInName(folder.finalPath, marker.filename().native())) {
         return {};
     }
@@ -196,9 +180,9 @@ Checked openMarker(const std::filesystem::path& marker) {
 // under Wine), the final path still shows where it leads.
 Checked openInFolder(const Checked& folder, const std::wstring& name) {
     // Open what is there, or make a new file: making one never goes through whatever a name leads to.
-    OwnedHandle handle = createInFolder(folder.handle.get(), name, FILE_OPEN);
+    OwnedHandle handle(openFileInFolder(::NtCreateFile, folder.handle.get(), name, FILE_OPEN));
     if (!handle) {
-        handle = createInFolder(folder.handle.get(), name, FILE_CREATE);
+        handle.reset(openFileInFolder(::NtCreateFile, folder.handle.get(), name, FILE_CREATE));
     }
     Checked file = checkedAsItself(std::move(handle));
     if (!file || (file.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || file.names != 1 ||
@@ -209,6 +193,29 @@ Checked openInFolder(const Checked& folder, const std::wstring& name) {
 }
 
 }  // namespace
+
+HANDLE openMarkerByName(FileCreate create, const std::wstring& ntPath) {
+    return openWithoutWaiting(create, nullptr, ntPath, READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                              FILE_OPEN, FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT);
+}
+
+// Reached through the folder's handle and never through a path: the name cannot lead anywhere else on the
+// way.
+HANDLE openFileInFolder(FileCreate create, HANDLE folder, const std::wstring& name, ULONG disposition) {
+    return openWithoutWaiting(
+        create, folder, name, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE,
+        disposition, FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT);
+}
+
+std::wstring ntFormOf(const std::wstring& fullPath) {
+    if (fullPath.rfind(L"\\\\?\\", 0) == 0 || fullPath.rfind(L"\\\\.\\", 0) == 0) {
+        return L"\\??\\" + fullPath.substr(4);
+    }
+    if (fullPath.rfind(L"\\\\", 0) == 0) {
+        return L"\\??\\UNC\\" + fullPath.substr(2);
+    }
+    return L"\\??\\" + fullPath;
+}
 
 bool ownerIsTrusted(PSID owner, HANDLE token) {
     // A descriptor may carry no owner at all; nobody vouches for such an object.

@@ -127,6 +127,61 @@ TEST(LogOpen, AnOpenThatDidNotWaitForAnOplockBreakIsClosedAndGivesNoFile) {
     EXPECT_FALSE(::GetHandleInformation(opened, &flags)) << "the handle was left open";
 }
 
+// What the logger's opens ask NtCreateFile for, as a fake of it sees them; it finds nothing.
+struct CreateRequest {
+    HANDLE root = nullptr;
+    std::wstring name;
+    ULONG share = 0;
+    ULONG options = 0;
+};
+CreateRequest lastRequest;
+NTSTATUS NTAPI recordRequest(PHANDLE handle, ACCESS_MASK, POBJECT_ATTRIBUTES object, PIO_STATUS_BLOCK,
+                             PLARGE_INTEGER, ULONG, ULONG share, ULONG, ULONG options, PVOID, ULONG) {
+    const UNICODE_STRING& name = *object->ObjectName;
+    lastRequest = {object->RootDirectory, std::wstring(name.Buffer, name.Length / sizeof(wchar_t)), share,
+                   options};
+    *handle = nullptr;
+    return static_cast<NTSTATUS>(0xC0000034);  // STATUS_OBJECT_NAME_NOT_FOUND
+}
+
+// Neither open waits for a backup or sync tool's oplock, follows a link, or locks a viewer out; the file is
+// reached by its name inside the checked folder.
+TEST(LogOpen, NeitherOpenWaitsForAnOplockFollowsALinkOrLocksOthersOut) {
+    constexpr ULONG neverWaitNorFollow = FILE_COMPLETE_IF_OPLOCKED | FILE_OPEN_REPARSE_POINT;
+    constexpr ULONG shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    EXPECT_EQ(openMarkerByName(recordRequest, L"\\??\\C:\\temp\\qortavronotify"), nullptr);
+    EXPECT_EQ(lastRequest.options & neverWaitNorFollow, neverWaitNorFollow);
+    EXPECT_EQ(lastRequest.share, shareAll);
+    const HANDLE folder = ::GetCurrentProcess();
+    EXPECT_EQ(openFileInFolder(recordRequest, folder, L"Kestraner.txt", FILE_OPEN), nullptr);
+    EXPECT_EQ(lastRequest.options & (neverWaitNorFollow | FILE_NON_DIRECTORY_FILE),
+              neverWaitNorFollow | FILE_NON_DIRECTORY_FILE);
+    EXPECT_EQ(lastRequest.share, shareAll);
+    EXPECT_EQ(lastRequest.root, folder);
+    EXPECT_EQ(lastRequest.name, L"Kestraner.txt");
+}
+
+// Every form a full %TEMP% path takes reaches its object in NT form: a drive, a share, the device forms.
+struct NtFormCase {
+    const char* name;
+    const wchar_t* full;
+    const wchar_t* nt;
+};
+class MarkerNtForm : public testing::TestWithParam<NtFormCase> {};
+TEST_P(MarkerNtForm, NamesTheSameObject) {
+    EXPECT_EQ(ntFormOf(GetParam().full), GetParam().nt);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Forms, MarkerNtForm,
+    testing::Values(NtFormCase{"Drive", L"C:\\Temp\\qortavronotify", L"\\??\\C:\\Temp\\qortavronotify"},
+                    NtFormCase{"Share", L"\\\\server\\share\\Temp\\qortavronotify",
+                               L"\\??\\UNC\\server\\share\\Temp\\qortavronotify"},
+                    NtFormCase{"LongDrive", L"\\\\?\\C:\\Temp\\qortavronotify",
+                               L"\\??\\C:\\Temp\\qortavronotify"},
+                    NtFormCase{"LongShare", L"\\\\?\\UNC\\server\\share\\q", L"\\??\\UNC\\server\\share\\q"},
+                    NtFormCase{"Device", L"\\\\.\\C:\\Temp\\q", L"\\??\\C:\\Temp\\q"}),
+    [](const testing::TestParamInfo<NtFormCase>& tested) { return tested.param.name; });
+
 // A file system that names no size when the buffer is too small: the name still comes back whole.
 std::wstring longName;
 NTSTATUS NTAPI nameOnlyWhenItFits(HANDLE, OBJECT_INFORMATION_CLASS, PVOID information, ULONG length,
