@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "ConsoleProcessCount.h"
 #include "OwnConsole.h"
 
 namespace console {
@@ -8,9 +9,7 @@ namespace {
 class WindowsConsolePlatform : public ConsolePlatform {
   public:
     std::uint32_t consoleProcessCount() override {
-        // Room for a few: the count comes back whole even where it is larger than the room.
-        DWORD processes[4];
-        return ::GetConsoleProcessList(processes, 4);
+        return consoleProcessCountFrom<DWORD>(::GetConsoleProcessList);
     }
     void* consoleWindow() override { return ::GetConsoleWindow(); }
     void showWindow(void* window, int command) override { ::ShowWindow(static_cast<HWND>(window), command); }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "AlignedRoom.h"
 #include "LogPlatform.h"
 #include "LogPlatformWindows.h"
 
@@ -246,8 +247,7 @@ std::wstring finalPathFrom(HANDLE handle, ObjectNameQuery query) {
     // or in twice the room where it names no more: not every file system's answer to a short buffer says.
     constexpr ULONG largest = sizeof(UNICODE_STRING) + 0x10000;  // a UNICODE_STRING holds under 64 KiB
     for (ULONG size = 1024; size <= largest;) {
-        // Whole 8-byte units, so the UNICODE_STRING at its start is aligned.
-        std::vector<std::uint64_t> buffer((size + 7) / 8);
+        std::vector<std::uint64_t> buffer = alignedRoom(size);
         ULONG needed = 0;
         const NTSTATUS result = query(handle, ObjectNameInformation, buffer.data(), size, &needed);
         if (result >= 0) {
