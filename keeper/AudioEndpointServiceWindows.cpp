@@ -10,11 +10,13 @@
 namespace keeper {
 namespace {
 
-constexpr CLSID deviceEnumeratorClass = {
+// The SDK's values under its own names, defined here: its headers only declare them, for uuid.lib or an
+// INITGUID translation unit to define.
+constexpr CLSID CLSID_MMDeviceEnumerator = {
     0xBCDE0395, 0xE52F, 0x467C, {0x8E, 0x3D, 0xC4, 0x57, 0x92, 0x91, 0x69, 0x2E}};
-constexpr IID deviceEnumeratorInterface = {
+constexpr IID IID_IMMDeviceEnumerator = {
     0xA95664D2, 0x9614, 0x4F35, {0xA7, 0x46, 0xDE, 0x8D, 0xB6, 0x36, 0x17, 0xE6}};
-constexpr PROPERTYKEY friendlyNameKey = {
+constexpr PROPERTYKEY PKEY_Device_FriendlyName = {
     {0xA45C254E, 0xDF1C, 0x4EFD, {0x80, 0x20, 0x67, 0xD1, 0x46, 0xA8, 0x50, 0xE0}}, 14};
 
 template <typename Interface>
@@ -49,7 +51,7 @@ class CoreAudioEndpointService : public AudioEndpointService {
     void uninitializeCom() override { ::CoUninitialize(); }
 
     HResult openDeviceEnumerator(EnumeratorHandle& enumerator) override {
-        return createInstance<IMMDeviceEnumerator>(deviceEnumeratorClass, deviceEnumeratorInterface,
+        return createInstance<IMMDeviceEnumerator>(CLSID_MMDeviceEnumerator, IID_IMMDeviceEnumerator,
                                                    enumerator);
     }
 
@@ -81,7 +83,7 @@ class CoreAudioEndpointService : public AudioEndpointService {
             return "null";
         }
         PropVariantHolder value;
-        if (store->GetValue(friendlyNameKey, value.put()) != S_OK) {
+        if (store->GetValue(PKEY_Device_FriendlyName, value.put()) != S_OK) {
             return "null";
         }
         if (value.get().vt != VT_LPWSTR || value.get().pwszVal == nullptr) {
