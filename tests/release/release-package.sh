@@ -44,7 +44,7 @@ for mark in '`' '**' '](' '|' '<!--' 'scripts/' 'build/' 'tests/' 'docs/' 'test 
     ! grep -qF -- "$mark" "$readme" || fail "README.txt holds $mark: $(grep -F -- "$mark" "$readme" | head -1)"
 done
 made_from=$(scripts/release --made-from)
-grep -qF "Made from $made_from." build/release/README.txt || fail "README.txt does not name $made_from"
+grep -qF "Made from $made_from." "$readme" || fail "README.txt does not name $made_from"
 grep -qF "\"built from $made_from\"" "build/release/$sbom" || fail "the SBOM does not name $made_from"
 # What the static libraries' licences ask to ship: winpthreads' own text and the GCC runtime's exception.
 for notice in 'Files: mingw-w64-libraries/winpthreads/\*' '^License: expat' 'GCC RUNTIME LIBRARY EXCEPTION' 'Version 3.1, 31 March 2009'; do
