@@ -152,7 +152,7 @@ TEST(LogOpen, NeitherOpenWaitsForAnOplockFollowsALinkOrLocksOthersOut) {
     EXPECT_EQ(openMarkerByName(recordRequest, L"\\??\\C:\\temp\\qortavronotify"), nullptr);
     EXPECT_EQ(lastRequest.options & neverWaitNorFollow, neverWaitNorFollow);
     EXPECT_EQ(lastRequest.share, shareAll);
-    const HANDLE folder = ::GetCurrentProcess();
+    HANDLE folder = ::GetCurrentProcess();
     EXPECT_EQ(openFileInFolder(recordRequest, folder, L"Kestraner.txt", FILE_OPEN), nullptr);
     EXPECT_EQ(lastRequest.options & (neverWaitNorFollow | FILE_NON_DIRECTORY_FILE),
               neverWaitNorFollow | FILE_NON_DIRECTORY_FILE);
