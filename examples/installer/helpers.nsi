@@ -1,7 +1,8 @@
-; Running Kestrane and Halvicor from a product's NSIS installer. NSIS 3, a 64-bit installer: Target
-; amd64-unicode needs the amd64 stubs, which Debian's NSIS has and the NSIS download for Windows lacks.
-; There, remove the Target line for a 32-bit installer; Windows starts 64-bit programs from a 32-bit one
-; alike, though this recipe has been run only as a 64-bit installer so far.
+; Running Kestrane and Halvicor from a product's NSIS installer. NSIS 3. A 32-bit installer, as every
+; NSIS builds it, which starts the 64-bit helpers alike on 64-bit Windows. -DInstallerTarget=amd64-unicode
+; makes a 64-bit installer instead, for an NSIS that has the amd64 stubs (Debian's has them, the download
+; for Windows does not). The tests run the 64-bit build; the 32-bit one runs only on a machine that runs
+; 32-bit programs, and the machines this recipe was tested on do not.
 ;
 ; HelpersDir names the folder that holds Kestrane.exe and Halvicor.exe: an absolute path, or one relative
 ; to this script's folder, which is the default (makensis reads the script from its own folder). From the
@@ -14,7 +15,9 @@
 ; (RequestExecutionLevel admin, $PROGRAMFILES64) runs the helpers elevated, as the account that elevated
 ; it: they look for their diagnostic marker folder in that account's %TEMP%.
 
-Target amd64-unicode
+!ifdef InstallerTarget
+  Target ${InstallerTarget}
+!endif
 Unicode true
 RequestExecutionLevel user
 

@@ -16,7 +16,7 @@ version=$(sed -n 's/^project([A-Za-z]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 
 # Exactly these entries, in this order, each with its fixed time and permissions (unpacked on Linux or
 # macOS, an entry without them would be mode 0000).
-expected=$'README.txt 644\nTHIRD-PARTY-NOTICES.txt 644\nbin/Halvicor.exe 755\nbin/Kestrane.exe 755\nexamples/installer/helpers.nsi 644\nexamples/installer/helpers.wxs 644'
+expected=$'README.txt 644\nTHIRD-PARTY-NOTICES.txt 644\nbin/Halvicor.exe 755\nbin/Kestrane.exe 755\nexamples/installer/helpers.iss 644\nexamples/installer/helpers.nsi 644\nexamples/installer/helpers.wxs 644'
 listed=$(python3 -c 'import sys, zipfile
 for e in zipfile.ZipFile(sys.argv[1]).infolist():
     fixed = e.date_time == (1980, 1, 1, 0, 0, 0) and e.external_attr >> 28 == 8  # a regular file

@@ -69,8 +69,18 @@ echo "== The installer recipes, installed silently"
 "$scripts/installers" "$bin" "$work/installers" >/dev/null
 setup "the Windows path of the installers" winepath -w "$work/installers"
 installers=$setup_output
-watch nsis gui "$installers\\helpers-setup.exe" /S
-hidden_within nsis 0
+# The recipes' 32-bit installers need a machine that runs 32-bit programs; elsewhere the NSIS recipe's
+# 64-bit build stands in.
+if "$scripts/runs-32-bit-programs"; then
+    watch nsis gui "$installers\\helpers-setup.exe" /S
+    hidden_within nsis 0
+    watch inno gui "$installers\\helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES
+    hidden_within inno 0
+else
+    echo "  this machine runs no 32-bit program: the NSIS recipe's 64-bit build stands in, and no Inno Setup installer runs"
+    watch nsis gui "$installers\\helpers-setup-x64.exe" /S
+    hidden_within nsis 0
+fi
 watch msi gui msiexec /i "$installers\\helpers.msi" /qn
 seen_a_window msi
 hidden_within msi 300

@@ -10,7 +10,8 @@ applications), Kestrane starts without waiting, Halvicor 0 runs before the files
 folder is removed with the package.
 
     device-step.py RECIPE OUT COMMAND ARGUMENT
-COMMAND is the program's Windows path, for the NSIS installer; the MSI packs the program itself.
+COMMAND is the program's Windows path, for the NSIS and Inno Setup installers; the MSI packs the program
+itself.
 """
 import re
 import sys
@@ -66,6 +67,16 @@ def nsis_with_step(text, command, argument):
     return "\n".join(lines[:at + 1] + step + lines[at + 1:])
 
 
+def inno_with_step(text, command, argument):
+    # Setup runs its [Run] entries in order, so the step runs between Kestrane's start and Halvicor's. An
+    # endpoint's ID has braces, and a "{" of Inno Setup's own starts a constant.
+    escaped = argument.replace("{", "{{")
+    step = f'Filename: "{command}"; Parameters: "{escaped}"; Flags: runhidden waituntilterminated'
+    lines = text.split("\n")
+    at = next(i for i, line in enumerate(lines) if MARK in line)
+    return "\n".join(lines[:at + 1] + [step] + lines[at + 1:])
+
+
 def main():
     recipe, out, command, argument = sys.argv[1:5]
     # The MSI installs the program beside the helpers; the NSIS installer runs it where it lies.
@@ -78,6 +89,8 @@ def main():
         if problems:
             sys.exit(f"{recipe}: " + "; ".join(problems))
         text = wix_with_step(text, program, argument)
+    elif recipe.endswith(".iss"):
+        text = inno_with_step(text, program, argument)
     else:
         text = nsis_with_step(text, program, argument)
     open(out, "w", encoding="utf-8").write(text)

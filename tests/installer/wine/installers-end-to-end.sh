@@ -1,15 +1,23 @@
 #!/usr/bin/env bash
-# The installer examples under real installer engines in Wine, msiexec and an NSIS installer, against the
-# audio lab of scripts/audio-lab.sh. Each installs silently and reports success; Kestrane, started without
+# The installer examples under real installer engines in Wine, msiexec, an NSIS installer and, where
+# this machine runs 32-bit programs, an Inno Setup installer, against the audio lab of scripts/audio-lab.sh. Each installs silently and reports success; Kestrane, started without
 # waiting, sees the takeover that the installation makes at the step where the recipe adds the devices,
 # and sets the defaults back; Halvicor 1 broadcasts the camera's arrival. The removal reports success and
 # Halvicor 0 broadcasts its removal.
-#   installers-end-to-end.sh BIN_DIR WORK_DIR [msi|nsis...]
+#   installers-end-to-end.sh BIN_DIR WORK_DIR [msi|nsis|inno...]
 set -euo pipefail
 unset CDPATH
-engines=("${@:3}")
-[ ${#engines[@]} -gt 0 ] || engines=(msi nsis)
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
+engines=("${@:3}")
+# The NSIS recipe as authors build it is a 32-bit installer, and Inno Setup's are too; a machine that runs
+# no 32-bit program runs the recipe's 64-bit build and no Inno Setup installer.
+nsis_setup=helpers-setup.exe
+if ! "$scripts/runs-32-bit-programs"; then
+    nsis_setup=helpers-setup-x64.exe
+    echo "this machine runs no 32-bit program: the NSIS recipe's 64-bit build is run, and no Inno Setup installer"
+    [ ${#engines[@]} -gt 0 ] || engines=(msi nsis)
+fi
+[ ${#engines[@]} -gt 0 ] || engines=(msi nsis inno)
 # shellcheck source=scripts/audio-lab.sh
 source "$scripts/audio-lab.sh"
 audio_lab_start "$1" "$2"
@@ -18,18 +26,21 @@ audio_lab_start "$1" "$2"
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 mkdir -p "$work/recipes"
 cp "$bin/takeover.exe" "$WINEPREFIX/drive_c/takeover.exe"
-for recipe in helpers.wxs helpers.nsi; do
+for recipe in helpers.wxs helpers.nsi helpers.iss; do
     python3 "$here/device-step.py" "$scripts/../examples/installer/$recipe" "$work/recipes/$recipe" \
         'C:\takeover.exe' "$headset_b" || { echo "FAIL: the recipe $recipe"; exit 1; }
 done
 "$scripts/installers" "$bin" "$work/installers" "$work/recipes" >/dev/null
-# The NSIS installer asks Windows for no elevation: elevated, the helpers would run as the elevating
+# The NSIS installers ask Windows for no elevation: elevated, the helpers would run as the elevating
 # account, with that account's marker folder. Wine's user is an administrator and cannot show this.
-grep -aq 'requestedExecutionLevel level="asInvoker"' "$work/installers/helpers-setup.exe" ||
-    fail "nsis: the installer's manifest asks for elevation"
-# The same package, newer: what an upgrade installs over it.
+for setup in helpers-setup.exe helpers-setup-x64.exe; do
+    grep -aq 'requestedExecutionLevel level="asInvoker"' "$work/installers/$setup" ||
+        fail "nsis: the manifest of $setup asks for elevation"
+done
+# The same packages, newer: what an upgrade installs over them.
 mkdir -p "$work/newer"
 sed 's/ Version="1\.0\.0"/ Version="1.0.1"/' "$work/recipes/helpers.wxs" >"$work/newer/helpers.wxs"
+sed 's/^AppVersion=1\.0\.0/AppVersion=1.0.1/' "$work/recipes/helpers.iss" >"$work/newer/helpers.iss"
 cp "$work/recipes/helpers.nsi" "$work/newer/"
 "$scripts/installers" "$bin" "$work/installers-newer" "$work/newer" >/dev/null
 register_policy_server
@@ -66,11 +77,18 @@ for engine in "${engines[@]}"; do
         package=$setup_output
         install=(msiexec /i "$package" /qn)
         uninstall=(msiexec /x "$package" /qn)
+        uninstaller=
         ;;
     nsis)
-        install=("$work/installers/helpers-setup.exe" /S)
+        install=("$work/installers/$nsis_setup" /S)
         # As a user starts it: it copies itself away, returns at once, and removes its own file last.
-        uninstall=("$installed/uninstall.exe" /S)
+        uninstaller=uninstall.exe
+        uninstall=("$installed/$uninstaller" /S)
+        ;;
+    inno)
+        install=("$work/installers/helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES)
+        uninstaller=unins000.exe
+        uninstall=("$installed/$uninstaller" /VERYSILENT /SUPPRESSMSGBOXES)
         ;;
     *) fail "unknown engine $engine" && continue ;;
     esac
@@ -109,11 +127,11 @@ for engine in "${engines[@]}"; do
     # A file of the user's in the installation's folder outlives the removal.
     echo "the user's own" >"$installed/notes of mine.txt"
     engine_runs "${uninstall[@]}" || fail "$engine: the removal did not report success"
-    wait_until 60 test ! -e "$installed/uninstall.exe" || true
+    [ -z "$uninstaller" ] || wait_until 60 test ! -e "$installed/$uninstaller" || true
     expect_same "$engine: Halvicor's records after the removal" \
         "$(halvicor_run '[64] Broadcasting on device addition'; halvicor_run '[68] Broadcasting on device removal')" \
         "$(halvicor_records)"
-    for program in Kestrane.exe Halvicor.exe uninstall.exe; do
+    for program in Kestrane.exe Halvicor.exe $uninstaller; do
         [ ! -e "$installed/$program" ] || fail "$engine: the removal left $program behind"
     done
     [ -f "$installed/notes of mine.txt" ] || fail "$engine: the removal deleted a file of the user's"
@@ -134,6 +152,21 @@ engine_runs msiexec /i "$setup_output" /qn || fail "msi upgrade: the newer packa
 wait_until 30 eval '! pgrep -f "QorTavroHelpersExample.Kestrane.exe" >/dev/null' || true
 engine_runs msiexec /x "$setup_output" /qn || fail "msi upgrade: the newer package was not removed"
 [ ! -e "$installed" ] || fail "msi upgrade: the removal left $installed behind: $(cd "$installed" && printf '%s ' *)"
+
+if [[ " ${engines[*]} " == *" inno "* ]]; then
+    echo "== inno upgrade"
+    # A newer setup with the same AppId, installed over the older one, upgrades it: one entry is left.
+    entries() { wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' </dev/null 2>/dev/null |
+        grep -c '_is1$' || true; }
+    engine_runs "$work/installers/helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES ||
+        fail "inno upgrade: the older setup did not install"
+    engine_runs "$work/installers-newer/helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES ||
+        fail "inno upgrade: the newer setup did not install"
+    [ "$(entries)" -eq 1 ] || fail "inno upgrade: $(entries) uninstall entries are left, not one"
+    wait_until 30 eval '! pgrep -f "QorTavroHelpersExample.Kestrane.exe" >/dev/null' || true
+    engine_runs "$installed/unins000.exe" /VERYSILENT /SUPPRESSMSGBOXES || fail "inno upgrade: the removal failed"
+    wait_until 60 test ! -e "$installed" || fail "inno upgrade: the removal left $installed behind"
+fi
 
 echo "Kestrane's log of the last installation ($log):"
 tr -d '\r' <"$log"
