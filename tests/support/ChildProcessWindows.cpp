@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <string>
 
 #include "ChildProcess.h"
 #include "ScratchDirectory.h"
@@ -105,9 +106,14 @@ ChildRun runChild(const std::filesystem::path& program, const std::vector<std::s
     const BOOL started =
         ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                          CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &process);
+    // Read before the handles close: a failed start says why, where the test shows the child's errors.
+    const DWORD startError = started ? ERROR_SUCCESS : ::GetLastError();
+    const bool outputsMade = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE;
     ::CloseHandle(out);
     ::CloseHandle(err);
     if (!started) {
+        run.err = "the program did not start: CreateProcessW failed with error " +
+                  std::to_string(startError) + (outputsMade ? "" : " (its output files could not be made)");
         return run;
     }
     if (::WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {

@@ -54,6 +54,14 @@ server_of_own() {
     return 1
 }
 [ -f "$own/.helpers-prefix" ] || fail "the project's prefix was not made in $own"
+# A program Wine cannot start is told apart from a program that fails.
+echo "not a program" >"$work/broken.exe"
+HELPERS_WINEPREFIX=$own "$scripts/wine-run" "$work/broken.exe" >/dev/null 2>"$work/broken.txt" || true
+grep -q '^wine-run: broken.exe did not start (exit [0-9]*): ' "$work/broken.txt" ||
+    fail "a start that failed was not reported as one: $(cat "$work/broken.txt")"
+HELPERS_WINEPREFIX=$own "$scripts/wine-run" cmd /c exit 3 >/dev/null 2>"$work/exit3.txt" || true
+grep -qx 'wine-run: cmd exited with 3' "$work/exit3.txt" ||
+    fail "a program's own failure was not reported as its exit code: $(cat "$work/exit3.txt")"
 wait_until 45 eval '! server_of_own' || fail "the Wine server of $own still runs 45 s after its last program"
 
 [ "$failures" -eq 0 ] || exit 1
