@@ -40,7 +40,12 @@ BOOL CALLBACK sample(HWND window, LPARAM present) {
     wchar_t title[512] = {};
     ::GetWindowTextW(window, title, 512);
     const std::wstring path(title);
-    seen.program.assign(path.begin() + static_cast<std::ptrdiff_t>(path.find_last_of(L'\\') + 1), path.end());
+    // A console given up loses its title a moment before its window goes; a sample in between must not
+    // lose the name that the window had.
+    if (!path.empty()) {
+        seen.program.assign(path.begin() + static_cast<std::ptrdiff_t>(path.find_last_of(L'\\') + 1),
+                            path.end());
+    }
     seen.visible = ::IsWindowVisible(window) != FALSE;
     if (seen.firstPresent == 0) {
         seen.firstPresent = now;
