@@ -60,7 +60,7 @@ HELPERS_WINEPREFIX=$own "$scripts/wine-run" "$work/broken.exe" >/dev/null 2>"$wo
 grep -q '^wine-run: broken.exe did not start (exit [0-9]*): ' "$work/broken.txt" ||
     fail "a start that failed was not reported as one: $(cat "$work/broken.txt")"
 HELPERS_WINEPREFIX=$own "$scripts/wine-run" cmd /c exit 3 >/dev/null 2>"$work/exit3.txt" || true
-grep -qx 'wine-run: cmd exited with 3' "$work/exit3.txt" ||
+grep -q '^wine-run: cmd exited with 3' "$work/exit3.txt" ||
     fail "a program's own failure was not reported as its exit code: $(cat "$work/exit3.txt")"
 wait_until 45 eval '! server_of_own' || fail "the Wine server of $own still runs 45 s after its last program"
 
