@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The installer examples under real installer engines in Wine, msiexec, an NSIS installer and, where
-# this machine runs 32-bit programs, an Inno Setup installer, against the audio lab of scripts/audio-lab.sh. Each installs silently and reports success; Kestrane, started without
-# waiting, sees the takeover that the installation makes at the step where the recipe adds the devices,
-# and sets the defaults back; Halvicor 1 broadcasts the camera's arrival. The removal reports success and
-# Halvicor 0 broadcasts its removal.
+# The installer examples under real installer engines in Wine, msiexec, an NSIS installer and, where this
+# machine runs 32-bit programs, an Inno Setup installer, against the audio lab of scripts/audio-lab.sh.
+# Each installs silently and reports success; Kestrane, started without waiting, sees the takeover that
+# the installation makes at the step where the recipe adds the devices, and sets the defaults back;
+# Halvicor 1 broadcasts the camera's arrival. The removal reports success and Halvicor 0 broadcasts its
+# removal.
 #   installers-end-to-end.sh BIN_DIR WORK_DIR [msi|nsis|inno...]
 set -euo pipefail
 unset CDPATH
