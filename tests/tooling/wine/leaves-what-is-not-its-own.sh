@@ -64,5 +64,21 @@ grep -q '^wine-run: cmd exited with 3' "$work/exit3.txt" ||
     fail "a program's own failure was not reported as its exit code: $(cat "$work/exit3.txt")"
 wait_until 45 eval '! server_of_own' || fail "the Wine server of $own still runs 45 s after its last program"
 
+# A program that starts while the server is going away is not held by a server its own start brought up,
+# which would keep the program's output open for as long as another program keeps that server busy.
+quick() { HELPERS_WINEPREFIX=$own HELPERS_WINESERVER_STAYS=1 "$scripts/wine-run" "$@" 2>&1 | cat >/dev/null || true; }
+quick cmd /c exit 0
+sleep 2.8 # the server has been idle for its second, and its own processes are ending
+started=$(date +%s%N)
+(quick cmd /c exit 0 && echo $((($(date +%s%N) - started) / 1000000)) >"$work/closed-ms.txt") &
+sleep 1
+quick cmd /c 'ping -n 9 127.0.0.1 >nul'
+busy_until=$((($(date +%s%N) - started) / 1000000))
+wait $!
+closed=$(cat "$work/closed-ms.txt")
+[ "$closed" -lt "$busy_until" ] ||
+    fail "a program started while the server went away kept its output open ${closed} ms, until the next program ended (${busy_until} ms)"
+wait_until 45 eval '! server_of_own' || fail "the Wine server of $own still runs 45 s after its last program"
+
 [ "$failures" -eq 0 ] || exit 1
 echo "ok: nothing of the developer's was touched, and no server stayed"
