@@ -1,16 +1,41 @@
 #include "OwnConsole.h"
 
+#include <vector>
+
 // winuser.h's value under its own name: the rule is built where no Windows header is.
 #ifndef SW_HIDE
 #define SW_HIDE 0
 #endif
 
 namespace console {
+namespace {
+
+// The class conhost gives the window of every pseudoconsole, whichever terminal hosts it: the window is
+// never shown itself, and Terminal 1.14 and later pass a show or hide of it on to Terminal's own window.
+constexpr const char* pseudoConsoleWindowClass = "PseudoConsoleWindow";
+
+}  // namespace
 
 void hideConsoleMadeForThisProcess(ConsolePlatform& platform) {
-    if (platform.consoleProcessCount() == 1) {
-        platform.showWindow(platform.consoleWindow(), SW_HIDE);
-        platform.freeConsole();
+    if (platform.consoleProcessCount() != 1) {
+        return;
+    }
+    void* window = platform.consoleWindow();
+    if (window != nullptr && platform.windowClassName(window) != pseudoConsoleWindowClass) {
+        platform.showWindow(window, SW_HIDE);
+    }
+    // FreeConsole closes whatever the standard handles hold and leaves the closed values in place, so they
+    // are cleared before it and given the streams' NUL after it.
+    std::vector<std::uint32_t> consoleHandles;
+    for (const std::uint32_t standardHandle : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
+        if (platform.isConsoleHandle(standardHandle)) {
+            platform.pointStreamAtNul(standardHandle);
+            consoleHandles.push_back(standardHandle);
+        }
+    }
+    platform.freeConsole();
+    for (const std::uint32_t standardHandle : consoleHandles) {
+        platform.pointStandardHandleAtStream(standardHandle);
     }
 }
 

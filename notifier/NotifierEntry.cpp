@@ -1,7 +1,6 @@
 #include "NotifierEntry.h"
 
 #include "DeviceBroadcast.h"
-#include "OwnConsole.h"
 
 namespace notifier {
 namespace {
@@ -20,8 +19,9 @@ constexpr EventChoice eventChoices[] = {
 
 }  // namespace
 
-int runNotifier(NotifierPlatform& platform, NotifierLog& log, int argc, const char* const* argv) {
-    console::hideConsoleMadeForThisProcess(platform);
+int runNotifier(console::ConsolePlatform& console, NotifierPlatform& platform, NotifierLog& log, int argc,
+                const char* const* argv) {
+    console::hideConsoleMadeForThisProcess(console);
     if (argc > 1) {
         for (const EventChoice& choice : eventChoices) {
             if (argv[1][0] == choice.firstCharacter) {

@@ -2,12 +2,10 @@
 
 #include <cstdint>
 
-#include "OwnConsole.h"
-
 namespace notifier {
 
-// The window-messaging and console calls the notifier makes, in the platform's own terms.
-class NotifierPlatform : public console::ConsolePlatform {
+// The window-messaging calls the notifier makes, in the platform's own terms.
+class NotifierPlatform {
   public:
     virtual ~NotifierPlatform() = default;
 
@@ -17,14 +15,6 @@ class NotifierPlatform : public console::ConsolePlatform {
                                                 std::uint32_t message, std::uintptr_t wParam,
                                                 std::intptr_t lParam) = 0;
     virtual std::uint32_t getLastError() = 0;
-
-    // The console's calls are the console layer's, unless a test puts its own in their place.
-    std::uint32_t consoleProcessCount() override { return console::platformConsole().consoleProcessCount(); }
-    void* consoleWindow() override { return console::platformConsole().consoleWindow(); }
-    void showWindow(void* window, int command) override {
-        console::platformConsole().showWindow(window, command);
-    }
-    void freeConsole() override { console::platformConsole().freeConsole(); }
 };
 
 // The real calls on Windows; elsewhere a stand-in whose broadcasts fail as unsupported, so the records say

@@ -21,5 +21,5 @@ class ProcessNotifierLog : public notifier::NotifierLog {
 
 int main(int argc, char** argv) {
     ProcessNotifierLog log;
-    return notifier::runNotifier(notifier::platformNotifier(), log, argc, argv);
+    return notifier::runNotifier(console::platformConsole(), notifier::platformNotifier(), log, argc, argv);
 }

@@ -1,17 +1,21 @@
 ; Running Kestrane and Halvicor from a product's Inno Setup installer. Inno Setup 6.4 or later. Its
-; compiler, setups and uninstallers are 32-bit programs: the tests build and run this script only on a
-; machine that runs 32-bit programs, and the machines this recipe was made on do not, so it has not yet
-; been built or run.
+; compiler, setups and uninstallers are 32-bit programs: the tests build and run this script only where
+; their Wine runs 32-bit programs, which it does not on the machines this recipe was made on, so it has
+; not yet been built or run by them.
 ;
 ; HelpersDir names the folder that holds Kestrane.exe and Halvicor.exe: an absolute path, or one relative
 ; to this script's folder, which is the default. From the release archive:
 ;
-;     ISCC.exe /DHelpersDir=..\..\bin /O%CD% examples\installer\helpers.iss
+;     ISCC.exe /DHelpersDir=..\..\bin "/O%CD%" examples\installer\helpers.iss
 ;
 ; Copy the helper entries of [Files], [Run] and [UninstallRun] into your own script. This example installs
 ; per user, into the user's LocalAppData, and runs everything as the installing user. A per-machine setup
 ; (PrivilegesRequired=admin, {autopf}) runs the helpers elevated, as the account that elevated it: they
 ; look for their diagnostic marker folder in that account's %TEMP%.
+;
+; An upgrade, a newer setup with the same AppId run over an older installation, installs over it without
+; running its uninstaller: the [UninstallRun] entries, Halvicor 0 among them, run only when the product,
+; and its camera, is removed.
 
 #ifndef HelpersDir
   #define HelpersDir "."

@@ -1,19 +1,22 @@
 ; Running Kestrane and Halvicor from a product's NSIS installer. NSIS 3. A 32-bit installer, as every
 ; NSIS builds it, which starts the 64-bit helpers alike on 64-bit Windows. -DInstallerTarget=amd64-unicode
 ; makes a 64-bit installer instead, for an NSIS that has the amd64 stubs (Debian's has them, the download
-; for Windows does not). The tests run the 64-bit build; the 32-bit one runs only on a machine that runs
-; 32-bit programs, and the machines this recipe was tested on do not.
+; for Windows does not). The tests install, upgrade and remove the 64-bit build; the 32-bit one runs only
+; where their Wine runs 32-bit programs, which it does not on the machines this recipe was tested on.
 ;
 ; HelpersDir names the folder that holds Kestrane.exe and Halvicor.exe: an absolute path, or one relative
 ; to this script's folder, which is the default (makensis reads the script from its own folder). From the
 ; release archive:
 ;
-;     makensis -DHelpersDir=..\..\bin -DOUTPUT=%CD%\helpers-setup.exe examples\installer\helpers.nsi
+;     makensis -DHelpersDir=..\..\bin "-DOUTPUT=%CD%\helpers-setup.exe" examples\installer\helpers.nsi
 ;
 ; Copy the two sections' helper steps into your own script. This example installs per user, into the
 ; user's LocalAppData, and runs everything as the installing user. A per-machine installer
 ; (RequestExecutionLevel admin, $PROGRAMFILES64) runs the helpers elevated, as the account that elevated
 ; it: they look for their diagnostic marker folder in that account's %TEMP%.
+;
+; An upgrade, a newer installer run over an older installation, runs the "Helpers" section again and not
+; the uninstaller: Halvicor 0 runs only when the product, and its camera, is removed.
 
 !ifdef InstallerTarget
   Target ${InstallerTarget}

@@ -9,7 +9,9 @@
 
 namespace {
 
-class CountingPlatform : public notifier::NotifierPlatform, public notifier::NotifierLog {
+class CountingPlatform : public console::ConsolePlatform,
+                         public notifier::NotifierPlatform,
+                         public notifier::NotifierLog {
   public:
     void setLastError(std::uint32_t) override {}
     std::int32_t broadcastSystemMessage(std::uint32_t, std::uint32_t*, std::uint32_t, std::uintptr_t wParam,
@@ -19,8 +21,13 @@ class CountingPlatform : public notifier::NotifierPlatform, public notifier::Not
     }
     std::uint32_t getLastError() override { return 0; }
     std::uint32_t consoleProcessCount() override { return 1; }
-    void* consoleWindow() override { return nullptr; }
+    void* consoleWindow() override { return this; }
+    std::string windowClassName(void*) override { return "ConsoleWindowClass"; }
     void showWindow(void*, int) override { hidden = messages.empty() && wParams.empty(); }
+    bool isConsoleHandle(std::uint32_t) override { return false; }
+    void pointStreamAtNul(std::uint32_t) override {}
+    void freeConsole() override {}
+    void pointStandardHandleAtStream(std::uint32_t) override {}
     void logMessage(std::int32_t line, const char* message) override {
         messages.push_back(std::to_string(line) + message);
     }
@@ -55,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CountingPlatform platform;
     const int exitCode =
-        notifier::runNotifier(platform, platform, static_cast<int>(argv.size()), argv.data());
+        notifier::runNotifier(platform, platform, platform, static_cast<int>(argv.size()), argv.data());
 
     const char first = argv.size() > 1 ? argv[1][0] : '\0';
     require(platform.hidden);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "DeviceBroadcast.h"
+#include "FakeConsolePlatform.h"
 #include "NotifierEntry.h"
 
 namespace notifier {
@@ -53,19 +54,6 @@ class RecordingPlatform : public NotifierPlatform, public NotifierLog {
         events.push_back("GetLastError");
         return lastError;
     }
-    std::uint32_t consoleProcessCount() override {
-        events.push_back("GetConsoleProcessList");
-        return consoleProcesses;
-    }
-    void* consoleWindow() override {
-        events.push_back("GetConsoleWindow");
-        return &consoleProcesses;
-    }
-    void showWindow(void* window, int command) override {
-        events.push_back(std::string("ShowWindow ") + (window == &consoleProcesses ? "console" : "?") + " " +
-                         std::to_string(command));
-    }
-    void freeConsole() override { events.push_back("FreeConsole"); }
     void logMessage(std::int32_t line, const char* message) override {
         events.push_back("record " + std::to_string(line) + " " + message);
     }
@@ -80,7 +68,7 @@ class RecordingPlatform : public NotifierPlatform, public NotifierLog {
     std::vector<std::int32_t> statuses;
     std::vector<std::uint32_t> errors;
     std::vector<std::uint32_t> recipientsWrittenBack;
-    std::uint32_t consoleProcesses = 1;
+    FakeConsolePlatform console{events};
 
   private:
     std::uint32_t lastError = 0;
@@ -125,9 +113,6 @@ std::vector<std::string> operator+(std::vector<std::string> front, const std::ve
     return front;
 }
 
-const std::vector<std::string> hideConsole = {"GetConsoleProcessList", "GetConsoleWindow",
-                                              "ShowWindow console 0", "FreeConsole"};
-
 struct ArgumentCase {
     std::vector<const char*> argv;
     int exitCode;
@@ -144,9 +129,9 @@ class NotifierArguments : public testing::TestWithParam<ArgumentCase> {};
 TEST_P(NotifierArguments, HideTheConsoleFirstThenDecideOnTheFirstCharacter) {
     RecordingPlatform platform;
     const std::vector<const char*>& argv = GetParam().argv;
-    EXPECT_EQ(runNotifier(platform, platform, static_cast<int>(argv.size()), argv.data()),
+    EXPECT_EQ(runNotifier(platform.console, platform, platform, static_cast<int>(argv.size()), argv.data()),
               GetParam().exitCode);
-    EXPECT_EQ(platform.events, hideConsole + GetParam().afterHiding);
+    EXPECT_EQ(platform.events, conhostConsoleGivenUp + GetParam().afterHiding);
 }
 
 const std::vector<std::string> arrival =
@@ -167,17 +152,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(NotifierConsole, SharedWithItsStarterIsLeftAlone) {
     RecordingPlatform platform;
-    platform.consoleProcesses = 2;
+    platform.console.processes = 2;
     const char* argv[] = {"Halvicor", "x"};
-    EXPECT_EQ(runNotifier(platform, platform, 2, argv), 0);
+    EXPECT_EQ(runNotifier(platform.console, platform, platform, 2, argv), 0);
     EXPECT_EQ(platform.events, (std::vector<std::string>{"GetConsoleProcessList", invalid[0]}));
 }
 
 TEST(NotifierConsole, AbsentIsLeftAlone) {
     RecordingPlatform platform;
-    platform.consoleProcesses = 0;
+    platform.console.processes = 0;
     const char* argv[] = {"Halvicor", "1"};
-    EXPECT_EQ(runNotifier(platform, platform, 2, argv), 1);
+    EXPECT_EQ(runNotifier(platform.console, platform, platform, 2, argv), 1);
     EXPECT_EQ(platform.events, std::vector<std::string>{"GetConsoleProcessList"} + arrival);
 }
 

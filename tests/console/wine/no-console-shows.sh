@@ -61,6 +61,10 @@ watch halvicor-gui gui "$windows_bin\\Halvicor.exe" 1
 seen_a_window halvicor-gui
 hidden_within halvicor-gui 300
 [ "$(exit_code halvicor-gui)" = 1 ] || fail "halvicor-gui: exit code $(exit_code halvicor-gui)"
+# What the program writes once its console is given up goes to NUL, not to the handles the console took.
+watch probe gui "$windows_bin\\giveupprobe.exe"
+[ "$(exit_code probe)" = 0 ] ||
+    fail "probe: a write after the console was given up failed (exit code $(exit_code probe): 3 std::cout, 4 the handle)"
 watch kestrane-shared shared "$windows_bin\\Kestrane.exe"
 grep -q '^window .*visible_at_end=1 ' "$work/kestrane-shared.txt" ||
     fail "kestrane-shared: Kestrane hid the console it shares with the one that started it"
@@ -69,7 +73,7 @@ echo "== The installer recipes, installed silently"
 "$scripts/installers" "$bin" "$work/installers" >/dev/null
 setup "the Windows path of the installers" winepath -w "$work/installers"
 installers=$setup_output
-# The recipes' 32-bit installers need a machine that runs 32-bit programs; elsewhere the NSIS recipe's
+# The recipes' 32-bit installers need Wine's 32-bit half; where it is not, the NSIS recipe's
 # 64-bit build stands in.
 if "$scripts/runs-32-bit-programs"; then
     watch nsis gui "$installers\\helpers-setup.exe" /S
@@ -77,7 +81,7 @@ if "$scripts/runs-32-bit-programs"; then
     watch inno gui "$installers\\helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES
     hidden_within inno 0
 else
-    echo "  this machine runs no 32-bit program: the NSIS recipe's 64-bit build stands in, and no Inno Setup installer runs"
+    echo "  Wine here runs no 32-bit program: the NSIS recipe's 64-bit build stands in, and no Inno Setup installer runs"
     watch nsis gui "$installers\\helpers-setup-x64.exe" /S
     hidden_within nsis 0
 fi

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installer examples under real installer engines in Wine, msiexec, an NSIS installer and, where this
-# machine runs 32-bit programs, an Inno Setup installer, against the audio lab of scripts/audio-lab.sh.
+# Wine here runs 32-bit programs, an Inno Setup installer, against the audio lab of scripts/audio-lab.sh.
 # Each installs silently and reports success; Kestrane, started without waiting, sees the takeover that
 # the installation makes at the step where the recipe adds the devices, and sets the defaults back;
 # Halvicor 1 broadcasts the camera's arrival. The removal reports success and Halvicor 0 broadcasts its
@@ -10,12 +10,12 @@ set -euo pipefail
 unset CDPATH
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
 engines=("${@:3}")
-# The NSIS recipe as authors build it is a 32-bit installer, and Inno Setup's are too; a machine that runs
-# no 32-bit program runs the recipe's 64-bit build and no Inno Setup installer.
+# The NSIS recipe as authors build it is a 32-bit installer, and Inno Setup's are too; where Wine runs no
+# 32-bit program, the recipe's 64-bit build runs and no Inno Setup installer.
 nsis_setup=helpers-setup.exe
 if ! "$scripts/runs-32-bit-programs"; then
     nsis_setup=helpers-setup-x64.exe
-    echo "this machine runs no 32-bit program: the NSIS recipe's 64-bit build is run, and no Inno Setup installer"
+    echo "Wine here runs no 32-bit program: the NSIS recipe's 64-bit build is run, and no Inno Setup installer"
     [ ${#engines[@]} -gt 0 ] || engines=(msi nsis)
 fi
 [ ${#engines[@]} -gt 0 ] || engines=(msi nsis inno)
@@ -140,34 +140,73 @@ for engine in "${engines[@]}"; do
     [ "$failures" -ne "$failed_before" ] || echo "ok: $engine installs, keeps the defaults, broadcasts, and uninstalls"
 done
 
-echo "== msi upgrade"
-# A newer package installed over an older one replaces it: one product is left.
+# A newer package installed over an older one replaces it, and leaves one product or entry where the engine
+# keeps them. The camera stays across an upgrade: the applications hear of no removal until the product is
+# removed.
 products() { wine reg query 'HKCU\Software\Microsoft\Installer\Products' </dev/null 2>/dev/null | grep -c '^HKEY' || true; }
+inno_entries() { wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' </dev/null 2>/dev/null |
+    tr -d '\r' | grep -c '_is1$' || true; }
 setup "the Windows path of the older package" winepath -w "$work/installers/helpers.msi"
-older=$setup_output
+older_msi=$setup_output
 setup "the Windows path of the newer package" winepath -w "$work/installers-newer/helpers.msi"
-engine_runs msiexec /i "$older" /qn || fail "msi upgrade: the older package did not install"
-engine_runs msiexec /i "$setup_output" /qn || fail "msi upgrade: the newer package did not install"
-[ "$(products)" -eq 1 ] || fail "msi upgrade: $(products) products are installed, not one"
-# Removed once the Kestrane it started has ended (a running program's file stays), it leaves no folder.
-wait_until 30 eval '! pgrep -f "QorTavroHelpersExample.Kestrane.exe" >/dev/null' || true
-engine_runs msiexec /x "$setup_output" /qn || fail "msi upgrade: the newer package was not removed"
-[ ! -e "$installed" ] || fail "msi upgrade: the removal left $installed behind: $(cd "$installed" && printf '%s ' *)"
-
-if [[ " ${engines[*]} " == *" inno "* ]]; then
-    echo "== inno upgrade"
-    # A newer setup with the same AppId, installed over the older one, upgrades it: one entry is left.
-    entries() { wine reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall' </dev/null 2>/dev/null |
-        grep -c '_is1$' || true; }
-    engine_runs "$work/installers/helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES ||
-        fail "inno upgrade: the older setup did not install"
-    engine_runs "$work/installers-newer/helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES ||
-        fail "inno upgrade: the newer setup did not install"
-    [ "$(entries)" -eq 1 ] || fail "inno upgrade: $(entries) uninstall entries are left, not one"
+newer_msi=$setup_output
+two_installations="$(halvicor_run '[64] Broadcasting on device addition'; halvicor_run '[64] Broadcasting on device addition')"
+for engine in "${engines[@]}"; do
+    echo "== $engine upgrade"
+    failed_before=$failures
+    rm -f "$halvicor_log"
+    case $engine in
+    msi)
+        older=(msiexec /i "$older_msi" /qn) newer=(msiexec /i "$newer_msi" /qn) removal=(msiexec /x "$newer_msi" /qn)
+        entries=products uninstaller=
+        ;;
+    nsis)
+        older=("$work/installers/$nsis_setup" /S) newer=("$work/installers-newer/$nsis_setup" /S)
+        removal=("$installed/uninstall.exe" /S) entries='' uninstaller=uninstall.exe
+        ;;
+    inno)
+        older=("$work/installers/helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES)
+        newer=("$work/installers-newer/helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES)
+        removal=("$installed/unins000.exe" /VERYSILENT /SUPPRESSMSGBOXES) entries=inno_entries uninstaller=unins000.exe
+        ;;
+    esac
+    engine_runs "${older[@]}" || fail "$engine upgrade: the older one did not install"
+    engine_runs "${newer[@]}" || fail "$engine upgrade: the newer one did not install"
+    [ -z "$entries" ] || [ "$("$entries")" -eq 1 ] || fail "$engine upgrade: $("$entries") are installed, not one"
+    if [ "$engine" = msi ]; then
+        # Wine 8's RemoveExistingProducts removes the older package with REMOVE=ALL alone (its msi trace:
+        # MsiConfigureProductExW(code, 0, INSTALLSTATE_ABSENT, " REMOVE=ALL")), where Windows also sets
+        # UPGRADINGPRODUCTCODE, so here the older package runs Halvicor 0 inside the upgrade. Only the
+        # newer package's records are read here; the recipe's condition is shown below, on the older
+        # package removed with that property set as Windows sets it.
+        [ "$(halvicor_records | grep -c 'Broadcasting on device addition')" -eq 2 ] ||
+            fail "msi upgrade: the two packages did not each broadcast the camera's arrival"
+    else
+        expect_same "$engine upgrade: Halvicor's records of the two installations" "$two_installations" "$(halvicor_records)"
+    fi
+    upgraded=$(halvicor_records)
+    # Removed once the Kestrane it started has ended (a running program's file stays), it leaves no folder.
     wait_until 30 eval '! pgrep -f "QorTavroHelpersExample.Kestrane.exe" >/dev/null' || true
-    engine_runs "$installed/unins000.exe" /VERYSILENT /SUPPRESSMSGBOXES || fail "inno upgrade: the removal failed"
-    wait_until 60 test ! -e "$installed" || fail "inno upgrade: the removal left $installed behind"
-fi
+    engine_runs "${removal[@]}" || fail "$engine upgrade: the newer one was not removed"
+    [ -z "$uninstaller" ] || wait_until 60 test ! -e "$installed/$uninstaller" || true
+    expect_same "$engine upgrade: Halvicor's records after the removal" \
+        "$upgraded"$'\n'"$(halvicor_run '[68] Broadcasting on device removal')" "$(halvicor_records)"
+    wait_until 30 test ! -e "$installed" ||
+        fail "$engine upgrade: the removal left $installed behind: $(cd "$installed" && printf '%s ' *)"
+    rm -rf "$installed"
+    if [ "$engine" = msi ]; then
+        # The older package's removal inside a major upgrade, as Windows runs it: the camera stays, so
+        # Halvicor 0 does not run. The property's value is the newer product's code; any one will do.
+        rm -f "$halvicor_log"
+        engine_runs "${older[@]}" || fail "msi upgrade: the older package did not install again"
+        engine_runs msiexec /x "$older_msi" UPGRADINGPRODUCTCODE='{0A409253-0000-4761-916B-E207C27B3513}' /qn ||
+            fail "msi upgrade: the older package's removal for an upgrade failed"
+        expect_same "msi upgrade: Halvicor's records of the older package removed for an upgrade" \
+            "$(halvicor_run '[64] Broadcasting on device addition')" "$(halvicor_records)"
+        rm -rf "$installed"
+    fi
+    [ "$failures" -ne "$failed_before" ] || echo "ok: $engine upgrades with no removal broadcast, and is removed"
+done
 
 echo "Kestrane's log of the last installation ($log):"
 tr -d '\r' <"$log"
