@@ -40,9 +40,12 @@ for section in 'Using the helpers in an installer' 'Diagnostic log' 'The release
 done
 # Plain text for Notepad: CR LF, none of Markdown's marks, nothing of the developers' tree or tests.
 ! grep -qv $'\r$' "$readme" || fail "README.txt has a line without CR LF: $(grep -v $'\r$' "$readme" | head -1)"
-for mark in '`' '**' '](' '|' '<!--' 'scripts/' 'build/' 'tests/' 'docs/' 'test command' 'Wine'; do
+for mark in '`' '**' '](' '|' '<!--' 'scripts/' 'build/' 'tests/' 'docs/' 'test command'; do
     ! grep -qF -- "$mark" "$readme" || fail "README.txt holds $mark: $(grep -F -- "$mark" "$readme" | head -1)"
 done
+# What an author needs to weigh the release: it was tested under Wine, never on Windows.
+tr -d '\r' <"$readme" | tr '\n' ' ' | grep -qF 'built and tested under Wine 8.0 on Debian, never on Windows itself' ||
+    fail "README.txt does not say that the programs were tested under Wine, never on Windows"
 made_from=$(scripts/release --made-from)
 grep -qF "Made from $made_from." "$readme" || fail "README.txt does not name $made_from"
 grep -qF "\"built from $made_from\"" "build/release/$sbom" || fail "the SBOM does not name $made_from"
@@ -77,6 +80,9 @@ python3 -c 'import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.arg
     wixl -a x64 -D HelpersDir=../../bin -o helpers.msi "$recipes/helpers.wxs" &&
     makensis -V1 -DHelpersDir='..\..\bin' -DOUTPUT="$PWD/helpers-setup.exe" "$recipes/helpers.nsi") >"$copy/recipes.txt" 2>&1 ||
     fail "the recipes' build commands on the unpacked archive: $(tail -3 "$copy/recipes.txt")"
+# The documented commands as cmd.exe runs them in a folder whose path holds a space.
+python3 tests/release/documented-commands.py README.md "$copy/unpacked archive/examples/installer/helpers.nsi" \
+    "$copy/unpacked archive/examples/installer/helpers.iss" || fail "a documented command splits a folder with a space"
 rm -rf "${copy:?}"/*
 
 # The archive's name tells the state of the sources: a copy committed, then changed, then without git.
