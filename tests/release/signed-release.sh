@@ -4,8 +4,9 @@
 # osslsigncode alone, never in its arguments; the same key on a PKCS#11 token (SoftHSM) signs the same
 # bytes; signing without a decision about time stamps is refused; time-stamped by a throwaway authority on
 # 127.0.0.1 it verifies against that authority's root and no other; each kind of tampering fails
-# verify-release and is named, and a checkout of another commit refuses; and two signed releases from two
-# folders are the same bytes.
+# verify-release and is named, and a checkout of another commit refuses; a signed release is not passed
+# without a root, nor with another signer pinned; a maker's compiler flags and hand-configured build tree
+# do not reach the release; and two signed releases from two folders are the same bytes.
 set -euo pipefail
 unset CDPATH
 cd "$(dirname "$0")/../.."
@@ -27,6 +28,10 @@ export RELEASE_SIGN_PASSWORD="a throwaway password" SOFTHSM2_CONF=$keys/softhsm2
     openssl req -newkey rsa:2048 -nodes -keyout sign.key -out sign.csr -subj "/CN=Throwaway Code Signing"
     printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' >sign.ext
     openssl x509 -req -in sign.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out sign.pem -days 2 -extfile sign.ext
+    # Another customer of the same authority, and a key nobody vouches for.
+    openssl req -newkey rsa:2048 -nodes -keyout other.key -out other.csr -subj "/CN=Another Customer"
+    openssl x509 -req -in other.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out other.pem -days 2 -extfile sign.ext
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout stranger.key -out stranger.pem -days 2 -subj "/CN=Stranger"
     cat sign.pem ca.pem >chain.pem
     openssl pkcs12 -export -inkey sign.key -in sign.pem -certfile ca.pem -out sign.p12 -passout env:RELEASE_SIGN_PASSWORD
     # The same key on a software token of its own.
@@ -48,12 +53,15 @@ export RELEASE_SIGN_PASSWORD="a throwaway password" SOFTHSM2_CONF=$keys/softhsm2
 ) >"$scratch/keys.log" 2>&1 || { cat "$scratch/keys.log"; echo "set-up failed: making a throwaway CA, key, token and time-stamp authority"; exit 2; }
 
 # Each program the release starts by name (on PATH, or OSSLSIGNCODE) tells whether the password reached
-# its environment or its arguments.
+# its environment or its arguments, or is still in the environment of the script that started it.
 spy=$scratch/spy
 mkdir "$spy"
 for tool in cmake python3 osslsigncode; do
     # shellcheck disable=SC2016 # expanded by the spy when it runs, not here
     printf '#!/bin/sh\n[ -z "${RELEASE_SIGN_PASSWORD+set}" ] || echo "%s: in its environment" >>"%s"\n' "$tool" "$spy/leaks" >"$spy/$tool"
+    # shellcheck disable=SC2016 # expanded by the spy when it runs, not here
+    printf 'tr "\\0" "\\n" </proc/$PPID/environ | grep -q "^RELEASE_SIGN_PASSWORD=" && echo "the script that started %s: in its environment" >>"%s"\n' \
+        "$tool" "$spy/leaks" >>"$spy/$tool"
     printf 'case "$*" in *"%s"*) echo "%s: in its arguments" >>"%s" ;; esac\nexec "%s" "$@"\n' \
         "$RELEASE_SIGN_PASSWORD" "$tool" "$spy/leaks" "$(command -v "$tool")" >>"$spy/$tool"
     chmod +x "$spy/$tool"
@@ -61,12 +69,40 @@ done
 PATH=$spy:$PATH OSSLSIGNCODE=$spy/osslsigncode scripts/release --sign-pkcs12 "$keys/sign.p12" --no-timestamp \
     >"$scratch/release.txt" 2>&1 || { cat "$scratch/release.txt"; fail "a release signed from a PKCS#12 file"; }
 [ ! -e "$spy/leaks" ] || fail "the password reached more than osslsigncode's pipe: $(sort -u "$spy/leaks" | tr '\n' ' ')"
-scripts/verify-release --ca "$keys/ca.pem" >"$scratch/verify.txt" 2>&1 || { cat "$scratch/verify.txt"; fail "the release signed from a PKCS#12 file does not verify"; }
+signer=$(openssl x509 -in "$keys/sign.pem" -noout -fingerprint -sha256 | sed 's/.*=//' | tr 'A-F' 'a-f')
+scripts/verify-release --ca "$keys/ca.pem" --signer-sha256 "$signer" >"$scratch/verify.txt" 2>&1 ||
+    { cat "$scratch/verify.txt"; fail "the release signed from a PKCS#12 file does not verify with its signer pinned"; }
+# Signatures nobody vouched for are not passed for checked ones, nor another customer's of the same root.
+if scripts/verify-release >"$scratch/verify.txt" 2>&1 ||
+    ! grep -q '^NOT VERIFIED: .*not checked against a root: give --ca ROOT.pem with --signer-sha256' "$scratch/verify.txt"; then
+    cat "$scratch/verify.txt"
+    fail "a signed release passed without --ca, or was failed without saying what to give"
+fi
+scripts/verify-release --bytes-only >"$scratch/verify.txt" 2>&1 || { cat "$scratch/verify.txt"; fail "--bytes-only on a signed release"; }
+other_signer=$(openssl x509 -in "$keys/other.pem" -noout -fingerprint -sha256 | sed 's/.*=//')
+if scripts/verify-release --ca "$keys/ca.pem" --signer-sha256 "$other_signer" >"$scratch/verify.txt" 2>&1 ||
+    ! grep -q '^DIFFERS: bin/Kestrane.exe: the first signature .*not the pinned signer' "$scratch/verify.txt"; then
+    cat "$scratch/verify.txt"
+    fail "a release passed with another signer pinned"
+fi
 for program in Kestrane.exe Halvicor.exe; do
     verified=$(osslsigncode verify -CAfile "$keys/ca.pem" -in "build/release/bin/$program" 2>&1 || true)
     grep -q '^Message digest algorithm *: SHA256' <<<"$verified" || fail "bin/$program is not signed with SHA-256"
 done
 cp -r build/release "$scratch/pkcs12"
+
+# A signature nested into Kestrane's published one, and the rest of the release made to match it, as
+# someone who controls the download would: the bytes all agree, and only the signatures can tell.
+nest() { # folder to write, osslsigncode sign arguments...: the pkcs12 release with that signature nested
+    local into=$1
+    shift
+    rm -rf "$into" "$scratch/nested"
+    mkdir -p "$scratch/nested/signatures"
+    osslsigncode sign -nest -h sha256 "$@" -in "$scratch/pkcs12/bin/Kestrane.exe" -out "$scratch/nested/Kestrane.exe" >/dev/null &&
+        osslsigncode extract-signature -pem -in "$scratch/nested/Kestrane.exe" -out "$scratch/nested/signatures/Kestrane.exe.pem" >/dev/null &&
+        cp "$scratch/pkcs12/signatures/Halvicor.exe.pem" "$scratch/nested/signatures/" &&
+        scripts/release --out "$into" --attach-signatures "$scratch/nested" >/dev/null 2>&1
+}
 
 scripts/release --sign-pkcs11 'pkcs11:token=release;object=signing;type=private' --sign-cert "$keys/chain.pem" \
     --pkcs11-module /usr/lib/softhsm/libsofthsm2.so --no-timestamp >"$scratch/release.txt" 2>&1 ||
@@ -94,9 +130,17 @@ if ! scripts/release --sign-pkcs12 "$keys/sign.p12" --timestamp "http://127.0.0.
     fail "a time-stamped release does not verify with its authority's root"
 fi
 if scripts/verify-release --ca "$keys/ca.pem" --tsa-ca "$keys/ca.pem" >"$stamped" 2>&1 ||
-    ! grep -q '^DIFFERS: bin/Kestrane.exe: its time stamp does not verify' "$stamped"; then
+    ! grep -q '^DIFFERS: bin/Kestrane.exe: the first signature: its time stamp does not verify' "$stamped"; then
     cat "$stamped"
     fail "a time stamp verified against a root that is not its authority's"
+fi
+# A time stamp on the nested signature alone leaves the first one unstamped.
+nest "$scratch/nested-stamp" -certs "$keys/sign.pem" -key "$keys/sign.key" -ts "http://127.0.0.1:$(cat "$scratch/tsa.port")/" ||
+    fail "set-up: nesting a time-stamped signature"
+if scripts/verify-release --ca "$keys/ca.pem" --tsa-ca "$keys/tsa-root.pem" "$scratch/nested-stamp" >"$stamped" 2>&1 ||
+    ! grep -q '^DIFFERS: bin/Kestrane.exe: the first signature carries no time stamp' "$stamped"; then
+    cat "$stamped"
+    fail "a time stamp on a nested signature alone passed for the release's"
 fi
 kill "$authority" 2>/dev/null || true
 
@@ -117,6 +161,35 @@ tamper entry "an entry added to the archive" "$archive: bin/extra.cmd is an entr
 tamper program "a program changed after signing" "$archive: bin/Kestrane.exe differs"
 tamper loose "the unpacked bin/Kestrane.exe swapped for another program" "bin/Kestrane.exe differs from this checkout's release"
 tamper stray "a stray file in the release folder" "setup-helper.cmd is not part of the release"
+
+# A stranger's signature nested into Kestrane's published one.
+nest "$scratch/tampered" -certs "$keys/stranger.pem" -key "$keys/stranger.key" -time 1767225600 ||
+    fail "set-up: nesting a stranger's signature"
+if scripts/verify-release --ca "$keys/ca.pem" "$scratch/tampered" >"$scratch/verify.txt" 2>&1 ||
+    ! grep -q '^DIFFERS: bin/Kestrane.exe: nested signature 1 does not verify' "$scratch/verify.txt"; then
+    cat "$scratch/verify.txt"
+    fail "a nested signature that does not verify passed, or was not named"
+fi
+
+# A maker's compiler flags and a build/windows configured by hand reach neither the release nor its check.
+maker=$scratch/maker
+mkdir "$maker"
+tar --exclude=./build --exclude=./.git -cf - . | tar -xf - -C "$maker"
+git -C "$maker" init -q && git -C "$maker" add -A && git -C "$maker" -c user.name=t -c user.email=t@t commit -qm maker
+"$maker/scripts/release" >"$scratch/maker.txt" 2>&1 || { cat "$scratch/maker.txt"; fail "the maker's clean release"; }
+mv "$maker/build/release" "$scratch/maker-clean"
+(cd "$maker" && export CFLAGS="-fno-inline -g" CXXFLAGS="-fno-inline -g" LDFLAGS=-g &&
+    cmake --preset windows -DCMAKE_BUILD_TYPE=Debug >/dev/null && scripts/release) >"$scratch/maker.txt" 2>&1 ||
+    { cat "$scratch/maker.txt"; fail "the release in the maker's shell"; }
+diff -r "$scratch/maker-clean" "$maker/build/release" >/dev/null ||
+    fail "a maker's CFLAGS, CXXFLAGS and a Debug build/windows changed the release: $(diff -rq "$scratch/maker-clean" "$maker/build/release" | head -3 | tr '\n' ' ')"
+# The release's commit, with a change not yet committed, is named for what it is.
+echo >>"$maker/README.md"
+if "$maker/scripts/verify-release" "$scratch/maker-clean" >"$scratch/verify.txt" 2>&1 ||
+    ! grep -q "this checkout is at the release's commit .*, with uncommitted changes" "$scratch/verify.txt"; then
+    cat "$scratch/verify.txt"
+    fail "a checkout of the release's commit with uncommitted changes was told to check out that commit"
+fi
 
 # A checkout of another commit refuses, naming both.
 other=$scratch/other
