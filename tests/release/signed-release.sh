@@ -171,11 +171,16 @@ if scripts/verify-release --ca "$keys/ca.pem" "$scratch/tampered" >"$scratch/ver
     fail "a nested signature that does not verify passed, or was not named"
 fi
 
+# The tree as it stands, committed in a folder of its own.
+committed_copy() { # folder
+    mkdir "$1"
+    tar --exclude=./build --exclude=./.git -cf - . | tar -xf - -C "$1"
+    git -C "$1" init -q && git -C "$1" add -A && git -C "$1" -c user.name=t -c user.email=t@t commit -qm copy
+}
+
 # A maker's compiler flags and a build/windows configured by hand reach neither the release nor its check.
 maker=$scratch/maker
-mkdir "$maker"
-tar --exclude=./build --exclude=./.git -cf - . | tar -xf - -C "$maker"
-git -C "$maker" init -q && git -C "$maker" add -A && git -C "$maker" -c user.name=t -c user.email=t@t commit -qm maker
+committed_copy "$maker"
 "$maker/scripts/release" >"$scratch/maker.txt" 2>&1 || { cat "$scratch/maker.txt"; fail "the maker's clean release"; }
 mv "$maker/build/release" "$scratch/maker-clean"
 (cd "$maker" && export CFLAGS="-fno-inline -g" CXXFLAGS="-fno-inline -g" LDFLAGS=-g &&
@@ -193,9 +198,7 @@ fi
 
 # A checkout of another commit refuses, naming both.
 other=$scratch/other
-mkdir "$other"
-tar --exclude=./build --exclude=./.git -cf - . | tar -xf - -C "$other"
-git -C "$other" init -q && git -C "$other" add -A && git -C "$other" -c user.name=t -c user.email=t@t commit -qm other
+committed_copy "$other"
 if "$other/scripts/verify-release" "$scratch/pkcs12" >"$scratch/verify.txt" 2>&1 ||
     ! grep -qF "built from $(scripts/release --made-from), and this checkout is at $("$other/scripts/release" --made-from)" \
         "$scratch/verify.txt"; then
