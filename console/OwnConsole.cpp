@@ -1,6 +1,6 @@
 #include "OwnConsole.h"
 
-#include <vector>
+#include <cstddef>
 
 // winuser.h's value under its own name: the rule is built where no Windows header is.
 #ifndef SW_HIDE
@@ -26,16 +26,19 @@ void hideConsoleMadeForThisProcess(ConsolePlatform& platform) {
     }
     // FreeConsole closes whatever the standard handles hold and leaves the closed values in place, so they
     // are cleared before it and given the streams' NUL after it.
-    std::vector<std::uint32_t> consoleHandles;
-    for (const std::uint32_t standardHandle : {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE}) {
-        if (platform.isConsoleHandle(standardHandle)) {
-            platform.pointStreamAtNul(standardHandle);
-            consoleHandles.push_back(standardHandle);
+    const std::uint32_t standardHandles[] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    bool wasConsole[3] = {};
+    for (std::size_t at = 0; at < 3; ++at) {
+        wasConsole[at] = platform.isConsoleHandle(standardHandles[at]);
+        if (wasConsole[at]) {
+            platform.pointStreamAtNul(standardHandles[at]);
         }
     }
     platform.freeConsole();
-    for (const std::uint32_t standardHandle : consoleHandles) {
-        platform.pointStandardHandleAtStream(standardHandle);
+    for (std::size_t at = 0; at < 3; ++at) {
+        if (wasConsole[at]) {
+            platform.pointStandardHandleAtStream(standardHandles[at]);
+        }
     }
 }
 
