@@ -8,6 +8,11 @@ unset CDPATH DISPLAY WAYLAND_DISPLAY
 wine_scratch_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=scripts/work-folder.sh
 source "$wine_scratch_scripts/work-folder.sh"
+# shellcheck source=scripts/wine/32-bit-part.sh
+source "$wine_scratch_scripts/wine/32-bit-part.sh"
+# (--32-bit) before wine_scratch_start, for a script that runs 32-bit programs: its prefix and its server
+# are Wine's 32-bit part's (scripts/wine-prefix).
+wine_prefix_kind=()
 
 # A script that stops on an error says where, so a failure in CI can be read from its output.
 set -E
@@ -47,9 +52,14 @@ wine_scratch_start() {
     export WINEPREFIX=$work/prefix WINEDEBUG=-all LANG=C.UTF-8
     # The server stays for the whole script, whose pauses between commands may be long, and no longer.
     while_script_runs '' wine_scratch_stop
-    HELPERS_WINESERVER_STAYS='' setup "making the Wine prefix" "$wine_scratch_scripts/wine-prefix"
+    HELPERS_WINESERVER_STAYS='' setup "making the Wine prefix" "$wine_scratch_scripts/wine-prefix" "${wine_prefix_kind[@]}"
     setup "the first command in the new Wine prefix (its %TEMP%)" wine_temp_folder
     temp=$setup_output
+}
+
+# A Windows program by its Unix path; a 32-bit one in Wine's 32-bit part, a 64-bit one where it is.
+wine_program() { # program, arguments...
+    if is_pe32 "$1"; then "$wine_scratch_scripts/wine/in-32-bit-part" wine "$@"; else wine "$@"; fi
 }
 
 # Waits for what another process does (a command that then succeeds) instead of for a fixed time; false

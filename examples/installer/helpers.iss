@@ -1,7 +1,7 @@
 ; Running Kestrane and Halvicor from a product's Inno Setup installer. Inno Setup 6.4 or later. Its
-; compiler, setups and uninstallers are 32-bit programs: the tests build and run this script only where
-; their Wine runs 32-bit programs, which it does not on the machines this recipe was made on, so it has
-; not yet been built or run by them.
+; compiler, setups and uninstallers are 32-bit programs. The tests build this script with Inno Setup
+; 6.4.1's compiler and install, upgrade and remove the setup, all under Wine's 32-bit half; Wine stands in
+; for Windows there, which they never ran on.
 ;
 ; HelpersDir names the folder that holds Kestrane.exe and Halvicor.exe: an absolute path, or one relative
 ; to this script's folder, which is the default. From the release archive:
@@ -35,6 +35,8 @@ DisableProgramGroupPage=yes
 ArchitecturesAllowed=x64compatible
 ArchitecturesInstallIn64BitMode=x64compatible
 OutputBaseFilename=helpers-inno-setup
+; Setup writes its log, the helpers' exit codes among it, to the user's %TEMP% ("Setup Log ....txt").
+SetupLogging=yes
 OutputDir=.
 
 [Files]

@@ -1,8 +1,8 @@
 ; Running Kestrane and Halvicor from a product's NSIS installer. NSIS 3. A 32-bit installer, as every
 ; NSIS builds it, which starts the 64-bit helpers alike on 64-bit Windows. -DInstallerTarget=amd64-unicode
 ; makes a 64-bit installer instead, for an NSIS that has the amd64 stubs (Debian's has them, the download
-; for Windows does not). The tests install, upgrade and remove the 64-bit build; the 32-bit one runs only
-; where their Wine runs 32-bit programs, which it does not on the machines this recipe was tested on.
+; for Windows does not). The tests install, upgrade and remove the 32-bit build, under Wine's 32-bit half,
+; and install and remove the 64-bit one; Wine stands in for Windows there, which they never ran on.
 ;
 ; HelpersDir names the folder that holds Kestrane.exe and Halvicor.exe: an absolute path, or one relative
 ; to this script's folder, which is the default (makensis reads the script from its own folder). From the
@@ -25,6 +25,7 @@ Unicode true
 RequestExecutionLevel user
 
 !include "LogicLib.nsh"
+!include "x64.nsh"
 
 !ifndef HelpersDir
   !define HelpersDir "."
@@ -67,7 +68,12 @@ Section "Helpers"
   ; and a user who closed that window would end Kestrane.
   ExecShell "" '"$INSTDIR\Kestrane.exe"' "" SW_HIDE
 
+  ; A 32-bit installer sees the 32-bit system folder (SysWOW64) as $SYSDIR and wherever it names
+  ; System32: pnputil.exe and driver files would reach the 32-bit system, or not be found. The device
+  ; step runs with that redirection off; the rest of the installer needs it on.
+  ${DisableX64FSRedirection}
   ; Your product adds its devices here: its drivers and the virtual camera.
+  ${EnableX64FSRedirection}
 
   ; Then every running application is told that the camera has come.
   !insertmacro RunHalvicor 1

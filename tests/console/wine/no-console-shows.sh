@@ -8,6 +8,8 @@ unset CDPATH
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
 # shellcheck source=scripts/wine-scratch.sh
 source "$scripts/wine-scratch.sh"
+# The recipes' 32-bit installers run in Wine's 32-bit part, and so does the prefix's server.
+wine_prefix_kind=(--32-bit)
 wine_scratch_start "$1" "$2"
 
 # The X server picks a free display and names it once it accepts connections. It is stopped when the
@@ -23,13 +25,17 @@ setup "the prefix's graphics driver" wine reg delete 'HKCU\Software\Wine\Drivers
 wineserver -k
 DISPLAY=:$(cat "$work/display.txt")
 export DISPLAY
+"$scripts/wine/in-32-bit-part" wineserver -p </dev/null >/dev/null 2>&1 ||
+    { echo "set-up failed: the Wine server in Wine's 32-bit part" >&2; exit 2; }
 setup "the Windows path of the programs" winepath -w "$bin"
 windows_bin=$setup_output
 
+# The watcher starts the program it samples: a 32-bit one only in Wine's 32-bit part.
+watcher=(wine)
 watch() { # case, gui|shared, program and arguments...: the windows seen, in $work/<case>.txt
     local name=$1
     shift
-    wine "$bin/consolewatch.exe" "$windows_work\\$name.txt" "$@" </dev/null >"$work/$name.out" 2>&1 ||
+    "${watcher[@]}" "$bin/consolewatch.exe" "$windows_work\\$name.txt" "$@" </dev/null >"$work/$name.out" 2>&1 ||
         fail "$name: the watcher failed: $(cat "$work/$name.out")"
     sed "s/^/  $name: /" "$work/$name.txt"
 }
@@ -73,18 +79,14 @@ echo "== The installer recipes, installed silently"
 "$scripts/installers" "$bin" "$work/installers" >/dev/null
 setup "the Windows path of the installers" winepath -w "$work/installers"
 installers=$setup_output
-# The recipes' 32-bit installers need Wine's 32-bit half; where it is not, the NSIS recipe's
-# 64-bit build stands in.
-if "$scripts/runs-32-bit-programs"; then
-    watch nsis gui "$installers\\helpers-setup.exe" /S
-    hidden_within nsis 0
-    watch inno gui "$installers\\helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES
-    hidden_within inno 0
-else
-    echo "  Wine here runs no 32-bit program: the NSIS recipe's 64-bit build stands in, and no Inno Setup installer runs"
-    watch nsis gui "$installers\\helpers-setup-x64.exe" /S
-    hidden_within nsis 0
-fi
+watcher=("$scripts/wine/in-32-bit-part" wine)
+watch nsis gui "$installers\\helpers-setup.exe" /S
+hidden_within nsis 0
+watch inno gui "$installers\\helpers-inno-setup.exe" /VERYSILENT /SUPPRESSMSGBOXES
+hidden_within inno 0
+watcher=(wine)
+watch nsis-x64 gui "$installers\\helpers-setup-x64.exe" /S
+hidden_within nsis-x64 0
 watch msi gui msiexec /i "$installers\\helpers.msi" /qn
 seen_a_window msi
 hidden_within msi 300

@@ -60,7 +60,16 @@ def wix_with_step(text, command, argument):
 def nsis_with_step(text, command, argument):
     lines = text.split("\n")
     at = next(i for i, line in enumerate(lines) if MARK in line)
-    step = [f"  ExecWait '\"{command}\" {argument}' $0",
+    # What a program of the system folder is, seen from the step: AMD64 where the step reaches the 64-bit
+    # system, x86 where a 32-bit installer's redirection sends it to the 32-bit one.
+    architecture = "C:\\device-step-architecture.txt"
+    step = ["  nsExec::ExecToStack '\"$SYSDIR\\cmd.exe\" /c echo %PROCESSOR_ARCHITECTURE%'",
+            "  Pop $0",
+            "  Pop $1",
+            f'  FileOpen $0 "{architecture}" w',
+            "  FileWrite $0 $1",
+            "  FileClose $0",
+            f"  ExecWait '\"{command}\" {argument}' $0",
             '  ${If} $0 != 0',
             '    Abort "the device step failed: Kestrane was not watching"',
             '  ${EndIf}']

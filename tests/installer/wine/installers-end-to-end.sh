@@ -1,26 +1,20 @@
 #!/usr/bin/env bash
-# The installer examples under real installer engines in Wine, msiexec, an NSIS installer and, where this
-# Wine here runs 32-bit programs, an Inno Setup installer, against the audio lab of scripts/audio-lab.sh.
+# The installer examples under real installer engines in Wine, msiexec, the NSIS recipe's 32-bit and
+# 64-bit installers and an Inno Setup installer, against the audio lab of scripts/audio-lab.sh. The 32-bit
+# ones run in Wine's 32-bit part (scripts/wine/in-32-bit-part).
 # Each installs silently and reports success; Kestrane, started without waiting, sees the takeover that
 # the installation makes at the step where the recipe adds the devices, and sets the defaults back;
 # Halvicor 1 broadcasts the camera's arrival. The removal reports success and Halvicor 0 broadcasts its
 # removal.
-#   installers-end-to-end.sh BIN_DIR WORK_DIR [msi|nsis|inno...]
+#   installers-end-to-end.sh BIN_DIR WORK_DIR [msi|nsis|nsis-x64|inno...]
 set -euo pipefail
 unset CDPATH
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
 engines=("${@:3}")
-# The NSIS recipe as authors build it is a 32-bit installer, and Inno Setup's are too; where Wine runs no
-# 32-bit program, the recipe's 64-bit build runs and no Inno Setup installer.
-nsis_setup=helpers-setup.exe
-if ! "$scripts/runs-32-bit-programs"; then
-    nsis_setup=helpers-setup-x64.exe
-    echo "Wine here runs no 32-bit program: the NSIS recipe's 64-bit build is run, and no Inno Setup installer"
-    [ ${#engines[@]} -gt 0 ] || engines=(msi nsis)
-fi
-[ ${#engines[@]} -gt 0 ] || engines=(msi nsis inno)
+[ ${#engines[@]} -gt 0 ] || engines=(msi nsis nsis-x64 inno)
 # shellcheck source=scripts/audio-lab.sh
 source "$scripts/audio-lab.sh"
+wine_prefix_kind=(--32-bit)
 audio_lab_start "$1" "$2"
 # The recipes as they stand, each with the device step added where it marks it (device-step.py), and
 # read for what an engine under Wine cannot show.
@@ -63,7 +57,7 @@ expect_same() { # what, expected text, actual text
 }
 engine_runs() { # command...: false, with what the engine said, unless it reports success
     local code=0
-    wine "$@" </dev/null >"$work/engine.txt" 2>&1 || code=$?
+    wine_program "$@" </dev/null >"$work/engine.txt" 2>&1 || code=$?
     [ "$code" -eq 0 ] || { echo "exit code $code:"; cat "$work/engine.txt"; return 1; }
 }
 
@@ -80,8 +74,10 @@ for engine in "${engines[@]}"; do
         uninstall=(msiexec /x "$package" /qn)
         uninstaller=
         ;;
-    nsis)
-        install=("$work/installers/$nsis_setup" /S)
+    nsis | nsis-x64)
+        setup_file=helpers-setup.exe
+        [ "$engine" = nsis ] || setup_file=helpers-setup-x64.exe
+        install=("$work/installers/$setup_file" /S)
         # As a user starts it: it copies itself away, returns at once, and removes its own file last.
         uninstaller=uninstall.exe
         uninstall=("$installed/$uninstaller" /S)
@@ -97,6 +93,21 @@ for engine in "${engines[@]}"; do
     # At its device step, the installation makes the headset the communications default.
     engine_runs "${install[@]}" || fail "$engine: the installation did not report success"
     wait_until 20 grep -q 'DONE' "$log" 2>/dev/null || true
+
+    # The 32-bit installer's device step reaches the 64-bit system, as the recipe turns redirection off.
+    architecture=$WINEPREFIX/drive_c/device-step-architecture.txt
+    if [[ $engine == nsis* ]]; then
+        [ "$(tr -d '\r\n ' <"$architecture" 2>/dev/null)" = AMD64 ] ||
+            fail "$engine: the device step ran a system program of '$(cat "$architecture" 2>/dev/null)', not AMD64"
+        rm -f "$architecture"
+    fi
+
+    # Setup's own log, written without /LOG, has Halvicor's exit code.
+    if [ "$engine" = inno ]; then
+        grep -aqs 'Process exit code: 1' "$temp"/Setup\ Log\ *.txt ||
+            fail "inno: no Setup log in %TEMP% has Halvicor's exit code ('Process exit code: 1')"
+        rm -f "$temp"/Setup\ Log\ *.txt
+    fi
 
     kestrane=$(log_records "$log")
     grep -qxF "[149] Default speaker changed, Name:Headset B ID:$headset_b" <<<"$kestrane" ||
@@ -140,6 +151,22 @@ for engine in "${engines[@]}"; do
     [ "$failures" -ne "$failed_before" ] || echo "ok: $engine installs, keeps the defaults, broadcasts, and uninstalls"
 done
 
+# The same step with the recipe's turn-off of redirection taken out reaches the 32-bit system: the check
+# above tells the two apart.
+if [[ " ${engines[*]} " == *" nsis "* ]]; then
+    echo "== nsis, the device step with redirection on"
+    mkdir -p "$work/redirected"
+    sed '/X64FSRedirection/d' "$work/recipes/helpers.nsi" >"$work/redirected/helpers.nsi"
+    makensis -V2 -DHelpersDir="$bin" -DOUTPUT="$work/redirected/helpers-setup.exe" "$work/redirected/helpers.nsi" >/dev/null
+    engine_runs "$work/redirected/helpers-setup.exe" /S || fail "nsis, redirected: the installation did not report success"
+    seen=$(tr -d '\r\n ' <"$WINEPREFIX/drive_c/device-step-architecture.txt" 2>/dev/null || true)
+    [ "$seen" = x86 ] || fail "nsis, redirected: the device step ran a system program of '$seen', not x86"
+    engine_runs "$installed/uninstall.exe" /S || fail "nsis, redirected: the removal did not report success"
+    wait_until 30 eval '! pgrep -f "QorTavroHelpersExample.Kestrane.exe" >/dev/null' || true
+    rm -rf "$installed" "$WINEPREFIX/drive_c/device-step-architecture.txt"
+    [ "$seen" != x86 ] || echo "ok: with redirection on, the device step reaches the 32-bit system"
+fi
+
 # A newer package installed over an older one replaces it, and leaves one product or entry where the engine
 # keeps them. The camera stays across an upgrade: the applications hear of no removal until the product is
 # removed.
@@ -152,6 +179,7 @@ setup "the Windows path of the newer package" winepath -w "$work/installers-newe
 newer_msi=$setup_output
 two_installations="$(halvicor_run '[64] Broadcasting on device addition'; halvicor_run '[64] Broadcasting on device addition')"
 for engine in "${engines[@]}"; do
+    [ "$engine" != nsis-x64 ] || continue
     echo "== $engine upgrade"
     failed_before=$failures
     rm -f "$halvicor_log"
@@ -161,7 +189,7 @@ for engine in "${engines[@]}"; do
         entries=products uninstaller=
         ;;
     nsis)
-        older=("$work/installers/$nsis_setup" /S) newer=("$work/installers-newer/$nsis_setup" /S)
+        older=("$work/installers/helpers-setup.exe" /S) newer=("$work/installers-newer/helpers-setup.exe" /S)
         removal=("$installed/uninstall.exe" /S) entries='' uninstaller=uninstall.exe
         ;;
     inno)

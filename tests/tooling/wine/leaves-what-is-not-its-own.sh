@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows tests on a developer's machine: a Wine prefix exported for their own programs and a folder
-# of theirs named as a work folder come out untouched, and a prefix the project makes leaves no Wine
-# server running once its last program has ended.
+# of theirs named as a work folder come out untouched, a prefix the project makes leaves no Wine server
+# running once its last program has ended, and Wine's 32-bit part leaves nothing on the machine.
 #   leaves-what-is-not-its-own.sh BIN_DIR WORK_DIR
 set -euo pipefail
 unset CDPATH
@@ -78,6 +78,22 @@ wait $!
 closed=$(cat "$work/closed-ms.txt")
 [ "$closed" -lt "$busy_until" ] ||
     fail "a program started while the server went away kept its output open ${closed} ms, until the next program ended (${busy_until} ms)"
+wait_until 45 eval '! server_of_own' || fail "the Wine server of $own still runs 45 s after its last program"
+
+# A 32-bit program runs in Wine's 32-bit part, and the machine is left as it was: no i386 architecture or
+# package, no handler for i386 programs, and the machine's own Wine runs 64-bit programs as before.
+printf '%s\n' 'OutFile "exit7.exe"' 'SilentInstall silent' 'RequestExecutionLevel user' \
+    'Section' 'SetErrorLevel 7' 'SectionEnd' >"$work/exit7.nsi"
+(cd "$work" && makensis -V1 exit7.nsi >/dev/null) || fail "makensis made no 32-bit program"
+code=0
+HELPERS_WINEPREFIX=$own "$scripts/wine-run" "$work/exit7.exe" >/dev/null 2>"$work/exit7.txt" || code=$?
+[ "$code" -eq 7 ] || fail "a 32-bit program under wine-run exited with $code, not 7: $(cat "$work/exit7.txt")"
+! dpkg --print-foreign-architectures | grep -qx i386 || fail "the machine has the i386 architecture"
+! dpkg-query -W -f='${Architecture} ${Package}\n' | grep -q '^i386 ' || fail "the machine has i386 packages"
+[ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ] || fail "the machine has a handler for i386 programs"
+code=0
+WINEPREFIX=$own wine "$bin/Halvicor.exe" 1 >/dev/null 2>&1 || code=$?
+[ "$code" -eq 1 ] || fail "the machine's own wine ran Halvicor.exe 1 with exit code $code, not 1"
 wait_until 45 eval '! server_of_own' || fail "the Wine server of $own still runs 45 s after its last program"
 
 [ "$failures" -eq 0 ] || exit 1
