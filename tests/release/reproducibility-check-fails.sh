@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The reproducibility check must be able to fail: two builds that differ in any one of the files it
-# compares (either program, the archive, the SBOM, the checksums or a signature) are reported as such, naming the file, with an exit code that
-# stops the test command.
+# compares (either program, the archive, the SBOM, the checksums, a signature or a signed program's bytes
+# without it) are reported as such, naming the file, with an exit code that stops the test command.
 set -euo pipefail
 unset CDPATH
 cd "$(dirname "$0")/../.."
@@ -9,17 +9,19 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 failures=0
 made=(windows/bin/Kestrane.exe windows/bin/Halvicor.exe release/package.zip release/package.spdx.json
-    release/SHA256SUMS release/signatures/Kestrane.exe.pem release/signatures/Halvicor.exe.pem)
+    release/SHA256SUMS release/signatures/Kestrane.exe.pem release/signatures/Halvicor.exe.pem
+    release/unsigned/Kestrane.exe release/unsigned/Halvicor.exe)
 for differing in "${made[@]}"; do
     for copy in first second; do
         rm -rf "${scratch:?}/$copy"
-        mkdir -p "$scratch/$copy/build/windows/bin" "$scratch/$copy/build/release/signatures"
+        mkdir -p "$scratch/$copy/build/windows/bin" "$scratch/$copy/build/release/signatures" \
+            "$scratch/$copy/build/release/unsigned"
         for file in "${made[@]}"; do
             echo "the same bytes" >"$scratch/$copy/build/$file"
         done
     done
     echo "one more line" >>"$scratch/second/build/$differing"
-    if scripts/check-reproducible --compare "$scratch/first" "$scratch/second" >"$scratch/out.txt" ||
+    if scripts/release-parts/check-reproducible --compare "$scratch/first" "$scratch/second" >"$scratch/out.txt" ||
         ! grep -q "^NOT REPRODUCIBLE: $(basename "$differing")" "$scratch/out.txt"; then
         cat "$scratch/out.txt"
         echo "FAIL: two builds whose $(basename "$differing") differs were not reported as such"

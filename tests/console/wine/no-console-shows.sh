@@ -6,8 +6,8 @@
 set -euo pipefail
 unset CDPATH
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
-# shellcheck source=scripts/wine-scratch.sh
-source "$scripts/wine-scratch.sh"
+# shellcheck source=scripts/wine/wine-scratch.sh
+source "$scripts/wine/wine-scratch.sh"
 # The recipes' 32-bit installers run in Wine's 32-bit part, and so does the prefix's server.
 wine_prefix_kind=(--32-bit)
 wine_scratch_start "$1" "$2"

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The installer examples under real installer engines in Wine, msiexec, the NSIS recipe's 32-bit and
-# 64-bit installers and an Inno Setup installer, against the audio lab of scripts/audio-lab.sh. The 32-bit
+# 64-bit installers and an Inno Setup installer, against the audio lab of scripts/wine/audio-lab.sh. The 32-bit
 # ones run in Wine's 32-bit part (scripts/wine/in-32-bit-part).
 # Each installs silently and reports success; Kestrane, started without waiting, sees the takeover that
 # the installation makes at the step where the recipe adds the devices, and sets the defaults back;
@@ -12,8 +12,8 @@ unset CDPATH
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
 engines=("${@:3}")
 [ ${#engines[@]} -gt 0 ] || engines=(msi nsis nsis-x64 inno)
-# shellcheck source=scripts/audio-lab.sh
-source "$scripts/audio-lab.sh"
+# shellcheck source=scripts/wine/audio-lab.sh
+source "$scripts/wine/audio-lab.sh"
 wine_prefix_kind=(--32-bit)
 audio_lab_start "$1" "$2"
 # The recipes as they stand, each with the device step added where it marks it (device-step.py), and

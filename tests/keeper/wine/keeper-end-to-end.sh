@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Kestrane.exe under Wine against a real audio server (see scripts/audio-lab.sh): the defaults it records,
+# Kestrane.exe under Wine against a real audio server (see scripts/wine/audio-lab.sh): the defaults it records,
 # the takeover it sees, the set-default calls it makes, and what Wine reports afterwards.
 #   keeper-end-to-end.sh BIN_DIR WORK_DIR [SCENARIO...]
 set -euo pipefail
@@ -11,8 +11,8 @@ scenarios=(quiet takeover separate-roles unregistered)
 [ $# -eq 0 ] || scenarios=("$@")
 scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)
 
-# shellcheck source=scripts/audio-lab.sh
-source "$scripts/audio-lab.sh"
+# shellcheck source=scripts/wine/audio-lab.sh
+source "$scripts/wine/audio-lab.sh"
 audio_lab_start "$bin_dir" "$work_dir"
 
 records() { log_records "$log"; }

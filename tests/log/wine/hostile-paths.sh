@@ -6,8 +6,8 @@
 #   hostile-paths.sh BIN_DIR WORK_DIR
 set -euo pipefail
 unset CDPATH
-# shellcheck source=scripts/wine-scratch.sh
-source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-scratch.sh"
+# shellcheck source=scripts/wine/wine-scratch.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine/wine-scratch.sh"
 wine_scratch_start "$1" "$2"
 marker=$temp/qortavronotify
 outside=$work/outside

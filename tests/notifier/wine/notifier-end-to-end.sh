@@ -3,8 +3,8 @@
 #   notifier-end-to-end.sh BIN_DIR WORK_DIR
 set -euo pipefail
 unset CDPATH
-# shellcheck source=scripts/wine-scratch.sh
-source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine-scratch.sh"
+# shellcheck source=scripts/wine/wine-scratch.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../../scripts/wine/wine-scratch.sh"
 wine_scratch_start "$1" "$2"
 mkdir -p "$temp/qortavronotify"
 log=$temp/qortavronotify/Halvicor.txt

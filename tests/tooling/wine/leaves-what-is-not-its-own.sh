@@ -7,8 +7,8 @@ set -euo pipefail
 unset CDPATH
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 scripts=$(cd "$here/../../../scripts" && pwd)
-# shellcheck source=scripts/wine-scratch.sh
-source "$scripts/wine-scratch.sh"
+# shellcheck source=scripts/wine/wine-scratch.sh
+source "$scripts/wine/wine-scratch.sh"
 bin=$(cd "$1" && pwd)
 fresh_work_folder "$2"
 work=$(cd "$2" && pwd)
@@ -38,7 +38,7 @@ expect_refused "their folder as a work folder" bash "$here/../../notifier/wine/n
 # also do it, later, and not at all were it gone): the stop records the process that ran it.
 # shellcheck disable=SC2016 # expanded by the inner script
 script_pid=$(bash -c 'source "$1/work-folder.sh"; stopped=$2; stop() { echo "$BASHPID" >>"$stopped"; }
-    while_script_runs "" stop; echo $$' _ "$scripts" "$work/stopped-by.txt")
+    while_script_runs "" stop; echo $$' _ "$scripts/wine" "$work/stopped-by.txt")
 wait_until 10 test -s "$work/stopped-by.txt" || true
 grep -qx "$script_pid" "$work/stopped-by.txt" ||
     fail "a script's daemon was not stopped at the script's exit (stopped by: $(cat "$work/stopped-by.txt" 2>/dev/null || echo nobody))"
@@ -86,7 +86,8 @@ printf '%s\n' 'OutFile "exit7.exe"' 'SilentInstall silent' 'RequestExecutionLeve
     'Section' 'SetErrorLevel 7' 'SectionEnd' >"$work/exit7.nsi"
 (cd "$work" && makensis -V1 exit7.nsi >/dev/null) || fail "makensis made no 32-bit program"
 code=0
-HELPERS_WINEPREFIX=$own "$scripts/wine-run" "$work/exit7.exe" >/dev/null 2>"$work/exit7.txt" || code=$?
+HELPERS_WINEPREFIX=$own HELPERS_WINESERVER_STAYS=1 "$scripts/wine-run" "$work/exit7.exe" >/dev/null 2>"$work/exit7.txt" ||
+    code=$?
 [ "$code" -eq 7 ] || fail "a 32-bit program under wine-run exited with $code, not 7: $(cat "$work/exit7.txt")"
 ! dpkg --print-foreign-architectures | grep -qx i386 || fail "the machine has the i386 architecture"
 ! dpkg-query -W -f='${Architecture} ${Package}\n' | grep -q '^i386 ' || fail "the machine has i386 packages"

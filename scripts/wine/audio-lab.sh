@@ -2,9 +2,9 @@
 # A small audio lab for Kestrane.exe under Wine, sourced by the end-to-end test and the demo: PulseAudio on
 # a socket of its own with two null sinks and two null sources, a Wine prefix that sees them with fixed
 # endpoint ids, and a stand-in COM server for the policy-configuration class that Wine lacks.
-#   source scripts/audio-lab.sh; audio_lab_start BIN_DIR WORK_DIR
+#   source scripts/wine/audio-lab.sh; audio_lab_start BIN_DIR WORK_DIR
 
-# shellcheck source=scripts/wine-scratch.sh
+# shellcheck source=scripts/wine/wine-scratch.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine-scratch.sh"
 
 speakers_a='{0.0.0.00000000}.{11111111-1111-1111-1111-111111111111}'

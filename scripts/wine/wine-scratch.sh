@@ -1,15 +1,15 @@
 # shellcheck shell=bash disable=SC2034 # the variables it sets are for the script that sources it
 # Sourced by the scripts that run the Windows build under Wine on their own: a fresh prefix of their own
 # in WORK_DIR, its server ended when the script ends (see while_script_runs), and a failure count for checks.
-#   source scripts/wine-scratch.sh; wine_scratch_start BIN_DIR WORK_DIR
+#   source scripts/wine/wine-scratch.sh; wine_scratch_start BIN_DIR WORK_DIR
 # sets bin, work, WINEPREFIX, and temp: the prefix's %TEMP% as a Unix path.
 
 unset CDPATH DISPLAY WAYLAND_DISPLAY
 wine_scratch_scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=scripts/work-folder.sh
+# shellcheck source=scripts/wine/work-folder.sh
 source "$wine_scratch_scripts/work-folder.sh"
-# shellcheck source=scripts/wine/32-bit-part.sh
-source "$wine_scratch_scripts/wine/32-bit-part.sh"
+# shellcheck source=scripts/wine/part-32-bit.sh
+source "$wine_scratch_scripts/part-32-bit.sh"
 # (--32-bit) before wine_scratch_start, for a script that runs 32-bit programs: its prefix and its server
 # are Wine's 32-bit part's (scripts/wine-prefix).
 wine_prefix_kind=()
@@ -59,7 +59,7 @@ wine_scratch_start() {
 
 # A Windows program by its Unix path; a 32-bit one in Wine's 32-bit part, a 64-bit one where it is.
 wine_program() { # program, arguments...
-    if is_pe32 "$1"; then "$wine_scratch_scripts/wine/in-32-bit-part" wine "$@"; else wine "$@"; fi
+    if is_pe32 "$1"; then "$wine_scratch_scripts/in-32-bit-part" wine "$@"; else wine "$@"; fi
 }
 
 # Waits for what another process does (a command that then succeeds) instead of for a fixed time; false
