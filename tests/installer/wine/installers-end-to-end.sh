@@ -157,7 +157,7 @@ if [[ " ${engines[*]} " == *" nsis "* ]]; then
     echo "== nsis, the device step with redirection on"
     mkdir -p "$work/redirected"
     sed '/X64FSRedirection/d' "$work/recipes/helpers.nsi" >"$work/redirected/helpers.nsi"
-    makensis -V2 -DHelpersDir="$bin" -DOUTPUT="$work/redirected/helpers-setup.exe" "$work/redirected/helpers.nsi" >/dev/null
+    LC_ALL=C.UTF-8 makensis -V2 -DHelpersDir="$bin" -DOUTPUT="$work/redirected/helpers-setup.exe" "$work/redirected/helpers.nsi" >/dev/null
     engine_runs "$work/redirected/helpers-setup.exe" /S || fail "nsis, redirected: the installation did not report success"
     seen=$(tr -d '\r\n ' <"$WINEPREFIX/drive_c/device-step-architecture.txt" 2>/dev/null || true)
     [ "$seen" = x86 ] || fail "nsis, redirected: the device step ran a system program of '$seen', not x86"

@@ -84,7 +84,8 @@ wait_until 45 eval '! server_of_own' || fail "the Wine server of $own still runs
 # package, no handler for i386 programs, and the machine's own Wine runs 64-bit programs as before.
 printf '%s\n' 'OutFile "exit7.exe"' 'SilentInstall silent' 'RequestExecutionLevel user' \
     'Section' 'SetErrorLevel 7' 'SectionEnd' >"$work/exit7.nsi"
-(cd "$work" && makensis -V1 exit7.nsi >/dev/null) || fail "makensis made no 32-bit program"
+# In a UTF-8 locale, as scripts/installers runs it: the work folder's name goes beyond ASCII.
+(cd "$work" && LC_ALL=C.UTF-8 makensis -V1 exit7.nsi >/dev/null) || fail "makensis made no 32-bit program"
 code=0
 HELPERS_WINEPREFIX=$own HELPERS_WINESERVER_STAYS=1 "$scripts/wine-run" "$work/exit7.exe" >/dev/null 2>"$work/exit7.txt" ||
     code=$?
