@@ -11,7 +11,7 @@ source "$wine_scratch_scripts/work-folder.sh"
 # shellcheck source=scripts/wine/part-32-bit.sh
 source "$wine_scratch_scripts/part-32-bit.sh"
 # (--32-bit) before wine_scratch_start, for a script that runs 32-bit programs: its prefix and its server
-# are Wine's 32-bit part's (scripts/wine-prefix).
+# are Wine's 32-bit part's (scripts/wine/wine-prefix).
 wine_prefix_kind=()
 
 # A script that stops on an error says where, so a failure in CI can be read from its output.
