@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The installer examples under real installer engines in Wine, msiexec, the NSIS recipe's 32-bit and
-# 64-bit installers and an Inno Setup installer, against the audio lab of scripts/wine/audio-lab.sh. The 32-bit
-# ones run in Wine's 32-bit part (scripts/wine/in-32-bit-part).
+# 64-bit installers and an Inno Setup installer, against the audio lab of scripts/wine/audio-lab.sh. The
+# 32-bit ones run in Wine's 32-bit part (scripts/wine/in-32-bit-part).
 # Each installs silently and reports success; Kestrane, started without waiting, sees the takeover that
 # the installation makes at the step where the recipe adds the devices, and sets the defaults back;
 # Halvicor 1 broadcasts the camera's arrival. The removal reports success and Halvicor 0 broadcasts its
