@@ -44,14 +44,16 @@ for mark in '`' '**' '](' '|' '<!--' 'scripts/' 'build/' 'tests/' 'docs/' 'test 
     ! grep -qF -- "$mark" "$readme" || fail "README.txt holds $mark: $(grep -F -- "$mark" "$readme" | head -1)"
 done
 # What an author needs to weigh the release: it was tested under Wine, never on Windows.
-tr -d '\r' <"$readme" | tr '\n' ' ' | grep -qF 'built and tested under Wine 8.0 on Debian, never on Windows itself' ||
+readme_words=$(tr -d '\r' <"$readme" | tr '\n' ' ')
+grep -qF 'built and tested under Wine 8.0 on Debian, never on Windows itself' <<<"$readme_words" ||
     fail "README.txt does not say that the programs were tested under Wine, never on Windows"
 made_from=$(scripts/release --made-from)
 grep -qF "Made from $made_from." "$readme" || fail "README.txt does not name $made_from"
 grep -qF "\"built from $made_from\"" "build/release/$sbom" || fail "the SBOM does not name $made_from"
 # What the static libraries' licences ask to ship: winpthreads' own text and the GCC runtime's exception.
+notices=$(tr -d '\r' <build/release/THIRD-PARTY-NOTICES.txt)
 for notice in 'Files: mingw-w64-libraries/winpthreads/\*' '^License: expat' 'GCC RUNTIME LIBRARY EXCEPTION' 'Version 3.1, 31 March 2009'; do
-    tr -d '\r' <build/release/THIRD-PARTY-NOTICES.txt | grep -q "$notice" || fail "THIRD-PARTY-NOTICES.txt lacks $notice"
+    grep -q "$notice" <<<"$notices" || fail "THIRD-PARTY-NOTICES.txt lacks $notice"
 done
 grep -q 'notices are in THIRD-PARTY-NOTICES.txt' "build/release/$sbom" || fail "the SBOM does not point to the notices"
 # Each program by its own hash, linked statically with the runtime and the threads library.

@@ -47,9 +47,10 @@ grep -qx "$script_pid" "$work/stopped-by.txt" ||
 own=$work/own-prefix
 HELPERS_WINEPREFIX=$own "$scripts/wine-run" "$bin/Halvicor.exe" 1 >/dev/null 2>&1 || true
 server_of_own() {
-    local pid
+    local pid environment
     for pid in $(pgrep -x 'wineserver(64)?'); do
-        { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$own" && return 0
+        environment=$({ tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null || true)
+        grep -qxF "WINEPREFIX=$own" <<<"$environment" && return 0
     done
     return 1
 }
@@ -90,8 +91,11 @@ code=0
 HELPERS_WINEPREFIX=$own HELPERS_WINESERVER_STAYS=1 "$scripts/wine-run" "$work/exit7.exe" >/dev/null 2>"$work/exit7.txt" ||
     code=$?
 [ "$code" -eq 7 ] || fail "a 32-bit program under wine-run exited with $code, not 7: $(cat "$work/exit7.txt")"
-! dpkg --print-foreign-architectures | grep -qx i386 || fail "the machine has the i386 architecture"
-! dpkg-query -W -f='${Architecture} ${Package}\n' | grep -q '^i386 ' || fail "the machine has i386 packages"
+# Each list is read whole before it is searched: grep -q leaving early would fail the pipe, and the check pass.
+architectures=$(dpkg --print-foreign-architectures) || fail "dpkg could not list the foreign architectures"
+packages=$(dpkg-query -W -f='${Architecture} ${Package}\n') || fail "dpkg-query could not list the packages"
+! grep -qx i386 <<<"$architectures" || fail "the machine has the i386 architecture"
+! grep -q '^i386 ' <<<"$packages" || fail "the machine has i386 packages"
 [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ] || fail "the machine has a handler for i386 programs"
 code=0
 WINEPREFIX=$own wine "$bin/Halvicor.exe" 1 >/dev/null 2>&1 || code=$?
