@@ -179,12 +179,13 @@ committed_copy() { # folder
 }
 
 # A maker's compiler flags and a build/windows configured by hand reach neither the release nor its check.
-# The copies build their own releases: a build the test command kept for this tree would hide the maker's.
-unset HELPERS_RELEASE_CACHE
+# The clean release may take the programs the test command built for these sources; the maker's builds its
+# own, as one the test command kept would hide the maker's flags.
 maker=$scratch/maker
 committed_copy "$maker"
 "$maker/scripts/release" >"$scratch/maker.txt" 2>&1 || { cat "$scratch/maker.txt"; fail "the maker's clean release"; }
 mv "$maker/build/release" "$scratch/maker-clean"
+unset HELPERS_RELEASE_CACHE
 (cd "$maker" && export CFLAGS="-fno-inline -g" CXXFLAGS="-fno-inline -g" LDFLAGS=-g &&
     cmake --preset windows -DCMAKE_BUILD_TYPE=Debug >/dev/null && scripts/release) >"$scratch/maker.txt" 2>&1 ||
     { cat "$scratch/maker.txt"; fail "the release in the maker's shell"; }
