@@ -102,5 +102,24 @@ WINEPREFIX=$own wine "$bin/Halvicor.exe" 1 >/dev/null 2>&1 || code=$?
 [ "$code" -eq 1 ] || fail "the machine's own wine ran Halvicor.exe 1 with exit code $code, not 1"
 wait_until 45 eval '! server_of_own' || fail "the Wine server of $own still runs 45 s after its last program"
 
+# Wine's processes left without their server (a run under load once left a prefix's services running on)
+# are ended with their prefix; one of another prefix, or one not Wine's, is left alone.
+cp "$(command -v sleep)" "$work/wine64"
+WINEPREFIX=$own "$work/wine64" 60 </dev/null >/dev/null 2>&1 &
+stray=$!
+WINEPREFIX=$theirs "$work/wine64" 60 </dev/null >/dev/null 2>&1 &
+their_process=$!
+WINEPREFIX=$own sleep 60 >/dev/null 2>&1 &
+not_wine=$!
+# Theirs to end, not this shell's to report.
+disown "$stray" "$their_process" "$not_wine"
+end_them() { kill "$stray" "$their_process" "$not_wine" 2>/dev/null || true; }
+while_script_runs '' end_them
+ended() { [[ ! -e /proc/$1/stat || $(cut -d' ' -f3 "/proc/$1/stat" 2>/dev/null) == Z ]]; }
+"$scripts/wine/end-prefix-processes" "$own" || fail "end-prefix-processes failed"
+wait_until 5 ended "$stray" || fail "a Wine process of the project's prefix outlived the prefix's end"
+ended "$their_process" && fail "a Wine process of another prefix was ended"
+ended "$not_wine" && fail "a process that is not Wine's was ended for the WINEPREFIX it has"
+
 [ "$failures" -eq 0 ] || exit 1
 echo "ok: nothing of the developer's was touched, and no server stayed"
