@@ -18,11 +18,7 @@ wine_prefix_kind=()
 set -E
 trap 'echo "stopped (exit $?): $BASH_COMMAND, in ${FUNCNAME[*]:-the script} at lines ${BASH_LINENO[*]}" >&2' ERR
 
-wine_scratch_stop() {
-    [ -n "${WINEPREFIX:-}" ] || return 0
-    wineserver -k >/dev/null 2>&1 || true
-    "$wine_scratch_scripts/end-prefix-processes" "$WINEPREFIX" || true
-}
+wine_scratch_stop() { [ -z "${WINEPREFIX:-}" ] || "$wine_scratch_scripts/end-prefix-processes" "$WINEPREFIX" || true; }
 
 # A set-up step, not what is tested: on a busy machine, and in a prefix that has just been made, Wine's
 # commands now and then fail once for no lasting reason. The step is tried up to five times, waiting a
