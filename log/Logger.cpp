@@ -35,7 +35,7 @@ Logger::Logger() {
         enabled = true;
         folderPath = logplatform::textFromPath(marker);
         logMessage(makeLogPrefix(), programLogIdentity.bannerLine, programLogIdentity.bannerText);
-    } catch (...) {
+    } catch (...) {  // NOLINT(bugprone-empty-catch): nothing may stop the program, as said above
     }
 }
 

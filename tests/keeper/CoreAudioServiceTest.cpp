@@ -274,7 +274,7 @@ TEST_F(CoreAudioService, IdentifierIsTheDevicesUnitForUnitAndItsStringIsFreedOnc
     ASSERT_TRUE(frees.registered);
     const auto id = platformAudioEndpointService().getEndpointId(EndpointHandle{&device});
     ASSERT_TRUE(id.has_value());
-    EXPECT_EQ(*id, u"{0.0.0.00000000}.{Ab-\u00e9}");
+    EXPECT_EQ(id.value_or(u""), u"{0.0.0.00000000}.{Ab-\u00e9}");
     EXPECT_EQ(frees.of(device.handedOutId), 1);
 }
 

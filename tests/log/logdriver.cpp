@@ -92,7 +92,7 @@ std::vector<std::string> utf8Arguments(int argc, char** argv) {
         text.resize(text.size() - 1);
         arguments.push_back(text);
     }
-    ::LocalFree(wide);
+    ::LocalFree(static_cast<HLOCAL>(wide));
     return arguments;
 #else
     return std::vector<std::string>(argv, argv + argc);
@@ -115,6 +115,7 @@ bool pauseForTest(const std::string& folder, const std::string& step) {
 
 }  // namespace
 
+// NOLINTNEXTLINE(bugprone-exception-escape): an exception that escapes is a crash, which the tests report
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments = utf8Arguments(argc, argv);
     for (std::size_t index = 1; index < arguments.size(); ++index) {

@@ -11,7 +11,7 @@ int main() {
     console::hideConsoleMadeForThisProcess(console::platformConsole());
     for (const char* line : {"Get Information about Default Audio Device", "Installation in Progress",
                              "Installation Finished"}) {
-        std::cout << line << std::endl;
+        std::cout << line << '\n' << std::flush;
     }
     DWORD written = 0;
     const bool handleWrote =

@@ -29,7 +29,11 @@ LRESULT CALLBACK receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3 || (out = _wfopen(argv[1], L"w")) == nullptr) {
+    if (argc < 3) {
+        return 2;
+    }
+    out = _wfopen(argv[1], L"w");
+    if (out == nullptr) {
         return 2;
     }
     WNDCLASSW windowClass{};
