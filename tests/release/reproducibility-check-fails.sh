@@ -8,13 +8,13 @@ cd "$(dirname "$0")/../.."
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 failures=0
-made=(windows/bin/Kestrane.exe windows/bin/Halvicor.exe release/package.zip release/package.spdx.json
+made=(release/bin/Kestrane.exe release/bin/Halvicor.exe release/package.zip release/package.spdx.json
     release/SHA256SUMS release/signatures/Kestrane.exe.pem release/signatures/Halvicor.exe.pem
     release/unsigned/Kestrane.exe release/unsigned/Halvicor.exe)
 for differing in "${made[@]}"; do
     for copy in first second; do
         rm -rf "${scratch:?}/$copy"
-        mkdir -p "$scratch/$copy/build/windows/bin" "$scratch/$copy/build/release/signatures" \
+        mkdir -p "$scratch/$copy/build/release/bin" "$scratch/$copy/build/release/signatures" \
             "$scratch/$copy/build/release/unsigned"
         for file in "${made[@]}"; do
             echo "the same bytes" >"$scratch/$copy/build/$file"
