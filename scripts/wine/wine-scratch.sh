@@ -63,13 +63,16 @@ wine_program() { # program, arguments...
 }
 
 # Waits for what another process does (a command that then succeeds) instead of for a fixed time; false
-# if it has not happened within the seconds given, a bound that only a broken run reaches.
+# if it has not happened within the seconds given, a bound that only a broken run reaches. Each try starts
+# a few processes: twenty a second for the first second, then five, as a wait for a server to end lasts
+# some fifteen seconds.
 wait_until() { # seconds, command...
-    local deadline=$((SECONDS + $1))
+    local deadline=$((SECONDS + $1)) tries=0
     shift
     until "$@"; do
         [ "$SECONDS" -lt "$deadline" ] || return 1
-        sleep 0.05
+        tries=$((tries + 1))
+        if [ "$tries" -le 20 ]; then sleep 0.05; else sleep 0.2; fi
     done
 }
 
